@@ -1,0 +1,28 @@
+#include "runtime/win32/ticks.h"
+
+#include <gtest/gtest.h>
+
+#include "vellorn/win32_system.h"
+
+namespace {
+
+TEST(TicksTest, SleepAdvancesTheRealTickCount) {
+    const DWORD before = GetTickCount();
+    Sleep(25);
+    const DWORD elapsed = GetTickCount() - before;
+    EXPECT_GE(elapsed, 25u);
+    EXPECT_LT(elapsed, 5000u);
+}
+
+DWORD fixedTicks() {
+    return 0xFFFFFFF0u;
+}
+
+TEST(TicksTest, InstalledSourceReplacesTheClockUntilRemoved) {
+    SetTickSource(fixedTicks);
+    EXPECT_EQ(GetTickCount(), 0xFFFFFFF0u);
+    SetTickSource(nullptr);
+    EXPECT_NE(GetTickCount(), 0xFFFFFFF0u);
+}
+
+}  // namespace
