@@ -1,0 +1,3 @@
+#include "shell/window.h"
+
+std::uint8_t windowActive = 0;
