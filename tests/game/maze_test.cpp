@@ -41,37 +41,52 @@ int ReachableFromOrigin(const MazeGrid& maze) {
     return count;
 }
 
-void ExpectMazeInvariants(const MazeGrid& maze, std::uint32_t seed) {
-    SCOPED_TRACE(::testing::Message() << "seed " << seed);
+// Borders closed, values 0 or 1, every cell reachable from (0, 0), no loose
+// interior post, no cell closed on all four sides.
+::testing::AssertionResult MazeIsValid(const MazeGrid& maze) {
     for (int x = 0; x < kMazeColumns; ++x) {
-        ASSERT_EQ(maze.hWalls[x][0], 1);
-        ASSERT_EQ(maze.hWalls[x][kMazeRows], 1);
+        if (maze.hWalls[x][0] != 1 || maze.hWalls[x][kMazeRows] != 1) {
+            return ::testing::AssertionFailure() << "open border at column " << x;
+        }
         for (int y = 0; y <= kMazeRows; ++y) {
-            ASSERT_TRUE(maze.hWalls[x][y] == 0 || maze.hWalls[x][y] == 1);
+            if (maze.hWalls[x][y] != 0 && maze.hWalls[x][y] != 1) {
+                return ::testing::AssertionFailure() << "hWalls value " << maze.hWalls[x][y];
+            }
         }
     }
     for (int y = 0; y < kMazeRows; ++y) {
-        ASSERT_EQ(maze.vWalls[0][y], 1);
-        ASSERT_EQ(maze.vWalls[kMazeColumns][y], 1);
+        if (maze.vWalls[0][y] != 1 || maze.vWalls[kMazeColumns][y] != 1) {
+            return ::testing::AssertionFailure() << "open border at row " << y;
+        }
         for (int x = 0; x <= kMazeColumns; ++x) {
-            ASSERT_TRUE(maze.vWalls[x][y] == 0 || maze.vWalls[x][y] == 1);
+            if (maze.vWalls[x][y] != 0 && maze.vWalls[x][y] != 1) {
+                return ::testing::AssertionFailure() << "vWalls value " << maze.vWalls[x][y];
+            }
         }
     }
-    ASSERT_EQ(ReachableFromOrigin(maze), kMazeColumns * kMazeRows);
+    const int reachable = ReachableFromOrigin(maze);
+    if (reachable != kMazeColumns * kMazeRows) {
+        return ::testing::AssertionFailure() << "only " << reachable << " cells reachable";
+    }
     for (int px = 1; px < kMazeColumns; ++px) {
         for (int py = 1; py < kMazeRows; ++py) {
             const int touching = maze.vWalls[px][py - 1] + maze.vWalls[px][py] +
                                  maze.hWalls[px - 1][py] + maze.hWalls[px][py];
-            ASSERT_GT(touching, 0) << "loose post " << px << "," << py;
+            if (touching == 0) {
+                return ::testing::AssertionFailure() << "loose post " << px << "," << py;
+            }
         }
     }
     for (int x = 0; x < kMazeColumns; ++x) {
         for (int y = 0; y < kMazeRows; ++y) {
             const int walls = maze.hWalls[x][y] + maze.hWalls[x][y + 1] + maze.vWalls[x][y] +
                               maze.vWalls[x + 1][y];
-            ASSERT_LT(walls, 4) << "closed cell " << x << "," << y;
+            if (walls == 4) {
+                return ::testing::AssertionFailure() << "closed cell " << x << "," << y;
+            }
         }
     }
+    return ::testing::AssertionSuccess();
 }
 
 TEST(MazeTest, InvariantsHoldOverTenThousandSeeds) {
@@ -81,14 +96,11 @@ TEST(MazeTest, InvariantsHoldOverTenThousandSeeds) {
         SeedRandom(seed);
         fresh = MazeGrid{};
         GenerateMazeWith(fresh, CellsConnected);
-        ExpectMazeInvariants(fresh, seed);
+        ASSERT_TRUE(MazeIsValid(fresh)) << "seed " << seed;
         // The same seed over the previous maze, as when the goal is reached.
         SeedRandom(seed);
         GenerateMazeWith(chained, CellsConnected);
-        ExpectMazeInvariants(chained, seed);
-        if (HasFatalFailure()) {
-            return;
-        }
+        ASSERT_TRUE(MazeIsValid(chained)) << "seed " << seed << ", chained";
     }
 }
 
@@ -229,7 +241,7 @@ TEST(MazeTest, GenerateMazeWorksOnTheGameStateOnly) {
     gameState.goalX = 582.0f;
     SeedRandom(5);
     GenerateMaze();
-    ExpectMazeInvariants(gameState.maze, 5);
+    EXPECT_TRUE(MazeIsValid(gameState.maze));
     EXPECT_EQ(gameState.actors[kPlayer].x, 123.0f);
     EXPECT_EQ(gameState.goalX, 582.0f);
 
