@@ -58,3 +58,11 @@ struct POINT {
     LONG x;
     LONG y;
 };
+
+// A palette entry; for texture palettes the flags byte holds alpha.
+struct PALETTEENTRY {
+    BYTE peRed;
+    BYTE peGreen;
+    BYTE peBlue;
+    BYTE peFlags;
+};
