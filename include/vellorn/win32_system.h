@@ -38,6 +38,21 @@ HMODULE GetModuleHandleA(LPCSTR moduleName);
 HMODULE LoadLibraryA(LPCSTR fileName);
 FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
 
+// The process's current directory as an ANSI string: the length without the
+// terminating zero, or the size needed (with it) when buffer is too small,
+// or 0 on failure.
+DWORD GetCurrentDirectoryA(DWORD bufferLength, LPSTR buffer);
+
+// Converts text of the given code page to UTF-16. The ANSI code page
+// (CP_ACP) of this runtime is UTF-8.
+using WCHAR = char16_t;
+using LPWSTR = WCHAR*;
+using LPCWSTR = const WCHAR*;
+inline constexpr UINT CP_ACP = 0;
+inline constexpr UINT CP_UTF8 = 65001;
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int textLength,
+                        LPWSTR wideText, int wideLength);
+
 // Milliseconds since an arbitrary start, monotonic, wrapping at 2^32.
 DWORD GetTickCount();
 void Sleep(DWORD milliseconds);
