@@ -118,7 +118,9 @@ void DebugMessage(int level, const char* format, ...) {
     // A message of more than 4,087 characters leaves no room for the whole
     // wrapper, and the line ends where the buffer does.
     char lineText[4096];
-    std::snprintf(lineText, sizeof(lineText), "D3DX: %s\r\n", message);
+    if (std::snprintf(lineText, sizeof(lineText), "D3DX: %s\r\n", message) < 0) {
+        return;
+    }
     OutputDebugStringA(lineText);
 }
 
