@@ -2,6 +2,8 @@
 // taking over, and what a failing device leaves behind.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include <cstring>
 #include <vector>
 
@@ -89,11 +91,13 @@ class PollInputTest : public testing::Test {
     IDirectInputDevice8* savedController_ = nullptr;
 };
 
-void ExpectFlags(const InputState& got, int left, int right, int up, int down) {
-    EXPECT_EQ(got.inLeft, left);
-    EXPECT_EQ(got.inRight, right);
-    EXPECT_EQ(got.inUp, up);
-    EXPECT_EQ(got.inDown, down);
+// The four flags as one comparable value: left, right, up, down.
+std::string Flags(const InputState& s) {
+    return std::to_string(s.inLeft) + std::to_string(s.inRight) + std::to_string(s.inUp) +
+           std::to_string(s.inDown);
+}
+std::string Flags(int left, int right, int up, int down) {
+    return std::to_string(left) + std::to_string(right) + std::to_string(up) + std::to_string(down);
 }
 
 // ---- Stick thresholds -------------------------------------------------------
@@ -108,12 +112,12 @@ class StickThresholdTest : public PollInputTest, public testing::WithParamInterf
 
 TEST_P(StickThresholdTest, XAxis) {
     controller_.stick.lX = GetParam().position;
-    ExpectFlags(Poll(), GetParam().negative, GetParam().positive, 0, 0);
+    EXPECT_EQ(Flags(Poll()), Flags(GetParam().negative, GetParam().positive, 0, 0));
 }
 
 TEST_P(StickThresholdTest, YAxis) {
     controller_.stick.lY = GetParam().position;
-    ExpectFlags(Poll(), 0, 0, GetParam().negative, GetParam().positive);
+    EXPECT_EQ(Flags(Poll()), Flags(0, 0, GetParam().negative, GetParam().positive));
 }
 
 INSTANTIATE_TEST_SUITE_P(Positions, StickThresholdTest,
@@ -125,12 +129,12 @@ INSTANTIATE_TEST_SUITE_P(Positions, StickThresholdTest,
 TEST_F(PollInputTest, DiagonalStickGivesBothDirections) {
     controller_.stick.lX = 700;
     controller_.stick.lY = 800;
-    ExpectFlags(Poll(), 0, 1, 0, 1);
+    EXPECT_EQ(Flags(Poll()), Flags(0, 1, 0, 1));
 }
 
 TEST_F(PollInputTest, AsksForTheStandardStateSizes) {
     controller_.stick.lX = -1000;
-    ExpectFlags(Poll(), 1, 0, 0, 0);
+    EXPECT_EQ(Flags(Poll()), Flags(1, 0, 0, 0));
     EXPECT_EQ(controller_.reads, 1);
     EXPECT_EQ(keyboard_.reads, 1);
     EXPECT_EQ(controller_.polls, 1);
@@ -158,7 +162,7 @@ TEST_P(KeyboardTest, Flags) {
     for (BYTE key : c.held) {
         keyboard_.keys[key] = 0x80;
     }
-    ExpectFlags(Poll(), c.left, c.right, c.up, c.down);
+    EXPECT_EQ(Flags(Poll()), Flags(c.left, c.right, c.up, c.down));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -177,7 +181,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(PollInputTest, AnyNonZeroByteCountsAsDown) {
     keyboard_.keys[DIK_RIGHT] = 0x01;
-    ExpectFlags(Poll(), 0, 1, 0, 0);
+    EXPECT_EQ(Flags(Poll()), Flags(0, 1, 0, 0));
 }
 
 // ---- Failing devices ---------------------------------------------------------
@@ -185,7 +189,7 @@ TEST_F(PollInputTest, AnyNonZeroByteCountsAsDown) {
 TEST_F(PollInputTest, FailedControllerPollReacquiresAndStillReads) {
     controller_.pollResult = DIERR_NOTACQUIRED;
     controller_.stick.lX = 1000;
-    ExpectFlags(Poll(), 0, 1, 0, 0);
+    EXPECT_EQ(Flags(Poll()), Flags(0, 1, 0, 0));
     EXPECT_EQ(controller_.acquires, 1);
     EXPECT_EQ(controller_.reads, 1);
 }
@@ -194,7 +198,7 @@ TEST_F(PollInputTest, ControllerThatCannotBeReadContributesNothing) {
     controller_.readResult = DIERR_INPUTLOST;
     controller_.stick.lX = -1000;
     controller_.stick.lY = -1000;
-    ExpectFlags(Poll(), 0, 0, 0, 0);
+    EXPECT_EQ(Flags(Poll()), Flags(0, 0, 0, 0));
     EXPECT_EQ(controller_.acquires, 0) << "only a failed Poll acquires";
 }
 
@@ -202,23 +206,23 @@ TEST_F(PollInputTest, FailedKeyboardReadReacquiresAndTheStickStands) {
     keyboard_.readResult = DIERR_NOTACQUIRED;
     keyboard_.keys[DIK_UP] = 0x80;
     controller_.stick.lX = -1000;
-    ExpectFlags(Poll(), 1, 0, 0, 0);
+    EXPECT_EQ(Flags(Poll()), Flags(1, 0, 0, 0));
     EXPECT_EQ(keyboard_.acquires, 1);
 }
 
 TEST_F(PollInputTest, WithoutControllerOnlyTheKeyboardIsRead) {
     controllerDevice = nullptr;
     keyboard_.keys[DIK_DOWN] = 0x80;
-    ExpectFlags(Poll(), 0, 0, 0, 1);
+    EXPECT_EQ(Flags(Poll()), Flags(0, 0, 0, 1));
     keyboard_.keys[DIK_DOWN] = 0;
-    ExpectFlags(Poll(), 0, 0, 0, 0);
+    EXPECT_EQ(Flags(Poll()), Flags(0, 0, 0, 0));
     EXPECT_EQ(controller_.reads, 0);
 }
 
 TEST_F(PollInputTest, WithNoDevicesAllFlagsClear) {
     controllerDevice = nullptr;
     keyboardDevice = nullptr;
-    ExpectFlags(Poll(), 0, 0, 0, 0);
+    EXPECT_EQ(Flags(Poll()), Flags(0, 0, 0, 0));
 }
 
 }  // namespace
