@@ -215,3 +215,7 @@ HWND GetForegroundWindow();
 
 // Whether the window is minimised.
 BOOL IsIconic(HWND window);
+
+// The window's client area: left and top are 0, right and bottom its width
+// and height. FALSE (and an empty rectangle) when the window does not exist.
+BOOL GetClientRect(HWND window, RECT* rect);
