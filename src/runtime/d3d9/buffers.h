@@ -1,0 +1,71 @@
+// Vertex and index buffers: a block of bytes with nested locks. Discard and
+// no-overwrite locks are for dynamic buffers only. Drawing reads a buffer at
+// the time of the draw call, so the memory a discard lock hands back may be
+// the same memory: nothing already drawn can be disturbed by writing to it.
+#pragma once
+
+#include <atomic>
+#include <vector>
+
+#include "runtime/d3d9/device_context.h"
+#include "runtime/d3d9/resources.h"
+
+template <class Interface, class Desc>
+class BufferObject final : public Interface {
+  public:
+    BufferObject(DeviceContext& device, const Desc& desc) : device_(device), desc_(desc) {}
+    ~BufferObject() {
+        if (reported_) {
+            device_.ResourceDestroyed(desc_.Pool);
+        }
+    }
+
+    // Allocates the bytes and reports the buffer to the device.
+    HRESULT Initialise();
+
+    HRESULT QueryInterface(REFIID riid, void** object) override;
+    ULONG AddRef() override { return ++references_; }
+    ULONG Release() override {
+        const ULONG left = --references_;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+    HRESULT GetDevice(IDirect3DDevice9** device) override;
+    DWORD SetPriority(DWORD priority) override {
+        const DWORD old = priority_;
+        if (desc_.Pool == D3DPOOL_MANAGED) {
+            priority_ = priority;
+        }
+        return old;
+    }
+    DWORD GetPriority() override { return priority_; }
+    void PreLoad() override {}
+    D3DRESOURCETYPE GetType() override { return desc_.Type; }
+    HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) override;
+    HRESULT Unlock() override;
+    HRESULT GetDesc(Desc* desc) override {
+        if (desc == nullptr) {
+            return D3DERR_INVALIDCALL;
+        }
+        *desc = desc_;
+        return S_OK;
+    }
+
+    const BufferStorage& Storage() const { return storage_; }
+    UINT LockCount() const { return lockCount_; }
+
+  private:
+    DeviceContext& device_;
+    Desc desc_;
+    std::atomic<ULONG> references_{1};
+    std::vector<BYTE> bytes_;
+    BufferStorage storage_{};
+    UINT lockCount_ = 0;
+    DWORD priority_ = 0;
+    bool reported_ = false;
+};
+
+using VertexBufferObject = BufferObject<IDirect3DVertexBuffer9, D3DVERTEXBUFFER_DESC>;
+using IndexBufferObject = BufferObject<IDirect3DIndexBuffer9, D3DINDEXBUFFER_DESC>;

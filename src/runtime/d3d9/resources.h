@@ -1,0 +1,83 @@
+// The device's resources: textures (2D, cube, volume), surfaces, volumes,
+// vertex and index buffers and vertex declarations, in every pool, with the
+// lock rules of each pool. The device object creates them through these
+// functions and reaches their storage for drawing and copying.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "runtime/d3d9/device_context.h"
+#include "vellorn/d3d9.h"
+
+// ---- creation (each checks its arguments against the device's profile) ----
+HRESULT CreateTextureResource(DeviceContext& device, UINT width, UINT height, UINT levels,
+                              DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                              IDirect3DTexture9** texture);
+HRESULT CreateCubeTextureResource(DeviceContext& device, UINT edgeLength, UINT levels,
+                                  DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                                  IDirect3DCubeTexture9** texture);
+HRESULT CreateVolumeTextureResource(DeviceContext& device, UINT width, UINT height, UINT depth,
+                                    UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                                    IDirect3DVolumeTexture9** texture);
+// A stand-alone surface: a render target (default pool) or an off-screen
+// plain surface in any pool. The device's back buffer is one of these.
+HRESULT CreateSurfaceResource(DeviceContext& device, UINT width, UINT height, D3DFORMAT format,
+                              D3DPOOL pool, DWORD usage, bool lockable,
+                              IDirect3DSurface9** surface);
+HRESULT CreateVertexBufferResource(DeviceContext& device, UINT length, DWORD usage, DWORD fvf,
+                                   D3DPOOL pool, IDirect3DVertexBuffer9** buffer);
+HRESULT CreateIndexBufferResource(DeviceContext& device, UINT length, DWORD usage,
+                                  D3DFORMAT format, D3DPOOL pool, IDirect3DIndexBuffer9** buffer);
+HRESULT CreateVertexDeclarationResource(DeviceContext& device, const D3DVERTEXELEMENT9* elements,
+                                        IDirect3DVertexDeclaration9** declaration);
+
+// ---- storage, for the device's own use (null when the object is not one of
+// this device's resources) ----
+
+// The pixels of a surface (a texture level, a cube face level, a stand-alone
+// surface or the back buffer), in its own format.
+struct SurfaceStorage {
+    BYTE* data;
+    UINT pitch;  // bytes per row (of blocks, for block formats)
+    UINT width;
+    UINT height;
+    D3DFORMAT format;
+    D3DPOOL pool;
+    DWORD usage;
+};
+const SurfaceStorage* StorageOf(IDirect3DSurface9* surface);
+
+// A texture level decoded for sampling: 32-bit A8R8G8B8 texels, row after row.
+struct SampledLevel {
+    const std::uint32_t* texels;
+    UINT width;
+    UINT height;
+};
+// The levels of a 2D texture decoded for sampling, brought up to date with
+// the texture's contents (decoding again only what changed since). Empty for
+// anything that cannot be sampled (not a 2D texture of this device, a
+// scratch texture, a format without a decoder).
+std::vector<SampledLevel> SamplingLevels(IDirect3DBaseTexture9* texture);
+
+struct BufferStorage {
+    const BYTE* data;
+    UINT size;
+    D3DFORMAT format;  // index buffers: D3DFMT_INDEX16 or D3DFMT_INDEX32
+};
+const BufferStorage* StorageOf(IDirect3DVertexBuffer9* buffer);
+const BufferStorage* StorageOf(IDirect3DIndexBuffer9* buffer);
+
+// The elements of a declaration, without the end marker.
+const std::vector<D3DVERTEXELEMENT9>* ElementsOf(IDirect3DVertexDeclaration9* declaration);
+
+D3DPOOL PoolOf(IDirect3DBaseTexture9* texture);
+
+// ---- copies between resources (the device's UpdateSurface, UpdateTexture and
+// StretchRect check the pools and formats and then call these) ----
+HRESULT UpdateSurfaceResource(IDirect3DSurface9* source, const RECT* sourceRect,
+                              IDirect3DSurface9* destination, const POINT* destPoint);
+HRESULT UpdateTextureResource(IDirect3DBaseTexture9* source, IDirect3DBaseTexture9* destination);
+HRESULT StretchRectResource(IDirect3DSurface9* source, const RECT* sourceRect,
+                            IDirect3DSurface9* destination, const RECT* destRect,
+                            D3DTEXTUREFILTERTYPE filter);

@@ -1,0 +1,133 @@
+#include <new>
+
+#include "runtime/d3d9/resource_identity.h"
+#include "runtime/d3d9/texel_decoders.h"
+#include "runtime/d3d9/textures.h"
+
+HRESULT TextureObject::Create(DeviceContext& device, const TextureRequest& request,
+                              IDirect3DTexture9** texture) {
+    if (texture == nullptr) {
+        return D3DERR_INVALIDCALL;
+    }
+    *texture = nullptr;
+    UINT levels = 0;
+    HRESULT hr = CheckTextureRequest(device.Profile(), request, &levels);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    const TextureFacts facts{request.pool, request.usage, request.format, D3DRTYPE_TEXTURE, levels};
+    std::unique_ptr<TextureObject> object(new (std::nothrow) TextureObject(device, facts));
+    if (!object) {
+        return E_OUTOFMEMORY;
+    }
+    try {
+        object->levels_.resize(levels);
+        object->decoded_.resize(levels);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    for (UINT level = 0; level < levels; ++level) {
+        hr = SurfaceObject::Create(device, LevelExtent(request.width, level),
+                                   LevelExtent(request.height, level), request.format, request.pool,
+                                   request.usage, false, object.get(), &object->levels_[level]);
+        if (FAILED(hr)) {
+            return hr;
+        }
+    }
+    object->ReportCreated();
+    *texture = object.release();
+    return S_OK;
+}
+
+HRESULT TextureObject::QueryInterface(REFIID riid, void** object) {
+    if (object == nullptr) {
+        return E_POINTER;
+    }
+    if (riid == IID_VellornTextureObject) {
+        *object = this;
+        return S_OK;
+    }
+    if (QueryBase(riid, object)) {
+        return S_OK;
+    }
+    if (riid == IID_IDirect3DTexture9) {
+        AddRef();
+        *object = static_cast<IDirect3DTexture9*>(this);
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+HRESULT TextureObject::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) {
+    if (level >= levels_.size()) {
+        return D3DERR_INVALIDCALL;
+    }
+    return levels_[level]->GetDesc(desc);
+}
+
+HRESULT TextureObject::GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) {
+    HRESULT failure = S_OK;
+    if (Injected("IDirect3DTexture9::GetSurfaceLevel", &failure)) {
+        return failure;
+    }
+    if (surface == nullptr || level >= levels_.size()) {
+        return D3DERR_INVALIDCALL;
+    }
+    levels_[level]->AddRef();
+    *surface = levels_[level].get();
+    return S_OK;
+}
+
+HRESULT TextureObject::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) {
+    HRESULT failure = S_OK;
+    if (Injected("IDirect3DTexture9::LockRect", &failure)) {
+        return failure;
+    }
+    if (level >= levels_.size()) {
+        return D3DERR_INVALIDCALL;
+    }
+    return levels_[level]->Lock(locked, rect, flags);
+}
+
+HRESULT TextureObject::UnlockRect(UINT level) {
+    if (level >= levels_.size()) {
+        return D3DERR_INVALIDCALL;
+    }
+    return levels_[level]->Unlock();
+}
+
+HRESULT TextureObject::AddDirtyRect(const RECT* dirtyRect) {
+    if (dirtyRect != nullptr && !levels_[0]->IsValidRect(*dirtyRect)) {
+        return D3DERR_INVALIDCALL;
+    }
+    // Copies always take whole levels, so a dirty region only needs to make
+    // the decoded copy of the top level stale.
+    levels_[0]->MarkChanged();
+    return S_OK;
+}
+
+std::vector<SampledLevel> TextureObject::Sampled() {
+    std::vector<SampledLevel> result;
+    if (facts_.pool == D3DPOOL_SCRATCH || !CanDecode(facts_.format)) {
+        return result;
+    }
+    try {
+        result.reserve(levels_.size());
+        for (std::size_t i = 0; i < levels_.size(); ++i) {
+            const SurfaceStorage& storage = levels_[i]->Storage();
+            DecodedLevel& decoded = decoded_[i];
+            if (!decoded.valid || decoded.version != levels_[i]->Version()) {
+                decoded.texels.resize(static_cast<std::size_t>(storage.width) * storage.height);
+                DecodeSurface(storage.format, storage.data, storage.pitch, storage.width,
+                              storage.height, decoded.texels.data());
+                decoded.version = levels_[i]->Version();
+                decoded.valid = true;
+            }
+            result.push_back({decoded.texels.data(), storage.width, storage.height});
+        }
+    } catch (const std::bad_alloc&) {
+        result.clear();
+    }
+    return result;
+}

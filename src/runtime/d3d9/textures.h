@@ -1,0 +1,197 @@
+// 2D, cube and volume textures. They share the base-texture behaviour:
+// reference counting (their levels forward theirs here), the level of detail
+// of managed textures, the priority and the automatic-mipmap filter.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "runtime/d3d9/device_context.h"
+#include "runtime/d3d9/surface.h"
+#include "runtime/d3d9/texture_rules.h"
+#include "runtime/d3d9/volume.h"
+
+// What every texture kind knows about itself, reachable through the private
+// IID_VellornTextureBase.
+struct TextureFacts {
+    D3DPOOL pool;
+    DWORD usage;
+    D3DFORMAT format;
+    D3DRESOURCETYPE type;
+    UINT levels;
+};
+
+template <class Interface>
+class TextureBase : public Interface {
+  public:
+    TextureBase(DeviceContext& device, const TextureFacts& facts)
+        : device_(device), facts_(facts) {}
+    virtual ~TextureBase() {
+        if (reported_) {
+            device_.ResourceDestroyed(facts_.pool);
+        }
+    }
+
+    ULONG AddRef() override { return ++references_; }
+    ULONG Release() override {
+        const ULONG left = --references_;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+    HRESULT GetDevice(IDirect3DDevice9** device) override {
+        if (device == nullptr) {
+            return D3DERR_INVALIDCALL;
+        }
+        *device = device_.PublicDevice();
+        if (*device == nullptr) {
+            return D3DERR_INVALIDCALL;
+        }
+        (*device)->AddRef();
+        return S_OK;
+    }
+    DWORD SetPriority(DWORD priority) override {
+        const DWORD old = priority_;
+        if (facts_.pool == D3DPOOL_MANAGED) {
+            priority_ = priority;
+        }
+        return old;
+    }
+    DWORD GetPriority() override { return priority_; }
+    void PreLoad() override {}
+    D3DRESOURCETYPE GetType() override { return facts_.type; }
+    // Only managed textures have a level of detail; it is clamped to the
+    // last level. Others keep 0 and ignore the call.
+    DWORD SetLOD(DWORD lod) override {
+        const DWORD old = lod_;
+        if (facts_.pool == D3DPOOL_MANAGED) {
+            lod_ = lod < facts_.levels ? lod : facts_.levels - 1;
+        }
+        return old;
+    }
+    DWORD GetLOD() override { return lod_; }
+    DWORD GetLevelCount() override { return facts_.levels; }
+    HRESULT SetAutoGenFilterType(D3DTEXTUREFILTERTYPE filter) override {
+        if (filter != D3DTEXF_POINT && filter != D3DTEXF_LINEAR) {
+            return D3DERR_INVALIDCALL;
+        }
+        autoGenFilter_ = filter;
+        return S_OK;
+    }
+    D3DTEXTUREFILTERTYPE GetAutoGenFilterType() override { return autoGenFilter_; }
+    // Automatic mipmaps keep only their top level here (sampling reads it
+    // alone), so there are no sublevels to regenerate.
+    void GenerateMipSubLevels() override {}
+
+    const TextureFacts& Facts() const { return facts_; }
+
+  protected:
+    // Called once the texture is fully built: from then on its life counts
+    // towards the device's resources.
+    void ReportCreated() {
+        device_.ResourceCreated(facts_.pool);
+        reported_ = true;
+    }
+    // Answers the interfaces common to every texture; false for others.
+    bool QueryBase(REFIID riid, void** object) {
+        if (riid == IID_VellornTextureBase) {
+            *object = &facts_;
+            return true;
+        }
+        if (riid == IID_IUnknown || riid == IID_IDirect3DResource9 ||
+            riid == IID_IDirect3DBaseTexture9) {
+            AddRef();
+            *object = static_cast<Interface*>(this);
+            return true;
+        }
+        return false;
+    }
+    // Runs the fault injection and call log for operation.
+    bool Injected(const char* operation, HRESULT* failure) {
+        return device_.InjectedFailure(operation, failure);
+    }
+
+    DeviceContext& device_;
+    TextureFacts facts_;
+
+  private:
+    std::atomic<ULONG> references_{1};
+    DWORD priority_ = 0;
+    DWORD lod_ = 0;
+    D3DTEXTUREFILTERTYPE autoGenFilter_ = D3DTEXF_LINEAR;
+    bool reported_ = false;
+};
+
+class TextureObject final : public TextureBase<IDirect3DTexture9> {
+  public:
+    static HRESULT Create(DeviceContext& device, const TextureRequest& request,
+                          IDirect3DTexture9** texture);
+
+    HRESULT QueryInterface(REFIID riid, void** object) override;
+    HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override;
+    HRESULT GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) override;
+    HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) override;
+    HRESULT UnlockRect(UINT level) override;
+    HRESULT AddDirtyRect(const RECT* dirtyRect) override;
+
+    SurfaceObject* Level(UINT level) { return levels_[level].get(); }
+    // The levels decoded to A8R8G8B8, decoding again the ones changed since.
+    std::vector<SampledLevel> Sampled();
+
+  private:
+    using TextureBase::TextureBase;
+
+    struct DecodedLevel {
+        std::vector<std::uint32_t> texels;
+        std::uint64_t version = 0;
+        bool valid = false;
+    };
+    std::vector<std::unique_ptr<SurfaceObject>> levels_;
+    std::vector<DecodedLevel> decoded_;
+};
+
+class CubeTextureObject final : public TextureBase<IDirect3DCubeTexture9> {
+  public:
+    static HRESULT Create(DeviceContext& device, const TextureRequest& request,
+                          IDirect3DCubeTexture9** texture);
+
+    HRESULT QueryInterface(REFIID riid, void** object) override;
+    HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override;
+    HRESULT GetCubeMapSurface(D3DCUBEMAP_FACES face, UINT level,
+                              IDirect3DSurface9** surface) override;
+    HRESULT LockRect(D3DCUBEMAP_FACES face, UINT level, D3DLOCKED_RECT* locked, const RECT* rect,
+                     DWORD flags) override;
+    HRESULT UnlockRect(D3DCUBEMAP_FACES face, UINT level) override;
+    HRESULT AddDirtyRect(D3DCUBEMAP_FACES face, const RECT* dirtyRect) override;
+
+    // Null for a face or level out of range.
+    SurfaceObject* FaceLevel(DWORD face, UINT level);
+
+  private:
+    using TextureBase::TextureBase;
+
+    std::vector<std::unique_ptr<SurfaceObject>> surfaces_;  // face-major
+};
+
+class VolumeTextureObject final : public TextureBase<IDirect3DVolumeTexture9> {
+  public:
+    static HRESULT Create(DeviceContext& device, const TextureRequest& request,
+                          IDirect3DVolumeTexture9** texture);
+
+    HRESULT QueryInterface(REFIID riid, void** object) override;
+    HRESULT GetLevelDesc(UINT level, D3DVOLUME_DESC* desc) override;
+    HRESULT GetVolumeLevel(UINT level, IDirect3DVolume9** volume) override;
+    HRESULT LockBox(UINT level, D3DLOCKED_BOX* locked, const D3DBOX* box, DWORD flags) override;
+    HRESULT UnlockBox(UINT level) override;
+    HRESULT AddDirtyBox(const D3DBOX* dirtyBox) override;
+
+    VolumeObject* Level(UINT level) { return levels_[level].get(); }
+
+  private:
+    using TextureBase::TextureBase;
+
+    std::vector<std::unique_ptr<VolumeObject>> levels_;
+};
