@@ -1,0 +1,131 @@
+// The process-wide test controls of the device and the runtime services
+// built on them: the installed profile, fault injection, the call log and
+// the debug mute.
+#include "runtime/d3d9/device_control.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <optional>
+
+#include "runtime/d3d9/device.h"
+#include "runtime/d3d9/runtime_services.h"
+#include "runtime/win32/module_table.h"
+#include "vellorn/win32_system.h"
+
+namespace {
+
+struct PendingFault {
+    std::string operation;
+    int remaining;  // calls of operation until the failing one, counting it
+    HRESULT code;
+};
+
+struct ControlState {
+    std::optional<DeviceProfile> profile;
+    std::vector<PendingFault> faults;
+    std::vector<std::string> log;
+    bool muted = false;
+    bool moduleRegistered = false;
+};
+
+ControlState& Control() {
+    static ControlState state;
+    return state;
+}
+
+}  // namespace
+
+void InstallDeviceProfile(const DeviceProfile& profile) {
+    Control().profile = profile;
+}
+
+DeviceProfile ActiveDeviceProfile() {
+    return Control().profile ? *Control().profile : DefaultDeviceProfile();
+}
+
+void InjectFault(const char* operation, int nth, HRESULT code) {
+    if (operation == nullptr || nth < 1) {
+        return;
+    }
+    Control().faults.push_back({operation, nth, code});
+}
+
+const std::vector<std::string>& CallLog() {
+    return Control().log;
+}
+
+void ClearCallLog() {
+    Control().log.clear();
+}
+
+void SetHeadlessDeviceLost(IDirect3DDevice9* device, bool lost) {
+    if (Device* own = Device::FromInterface(device)) {
+        own->SetExternallyLost(lost);
+    }
+}
+
+bool ReadPresentedFrame(IDirect3DDevice9* device, std::vector<std::uint32_t>* pixels, UINT* width,
+                        UINT* height) {
+    Device* own = Device::FromInterface(device);
+    return own != nullptr && own->ReadPresentedFrame(pixels, width, height);
+}
+
+bool RuntimeDebugMuted() {
+    return Control().muted;
+}
+
+void ResetDeviceControl() {
+    ControlState& state = Control();
+    state.profile.reset();
+    state.faults.clear();
+    state.log.clear();
+    state.muted = false;
+}
+
+bool TakeInjectedFault(const char* operation, HRESULT* failure) {
+    ControlState& state = Control();
+    state.log.emplace_back(operation);
+    // Every pending fault of the operation counts this call.
+    bool failed = false;
+    for (auto it = state.faults.begin(); it != state.faults.end();) {
+        if (it->operation == operation && --it->remaining == 0) {
+            if (!failed) {
+                *failure = it->code;
+                failed = true;
+            }
+            it = state.faults.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return failed;
+}
+
+void ReportInvalidCall(const char* format, ...) {
+    if (Control().muted) {
+        return;
+    }
+    char message[512];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(message, sizeof message, format, arguments);
+    va_end(arguments);
+    char line[600];
+    std::snprintf(line, sizeof line, "Direct3D9: (ERROR) :%s\n", message);
+    OutputDebugStringA(line);
+}
+
+void DebugSetMute(BOOL mute) {
+    Control().muted = mute != FALSE;
+}
+
+void RegisterRuntimeModule() {
+    ControlState& state = Control();
+    // The module table may have been reset since (tests do); register again
+    // whenever the module is missing.
+    if (state.moduleRegistered && ModuleReferenceCount("d3d9.dll") > 0) {
+        return;
+    }
+    RegisterModule("d3d9.dll", {{"DebugSetMute", ToFarProc(&DebugSetMute)}});
+    state.moduleRegistered = true;
+}

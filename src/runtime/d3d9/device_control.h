@@ -1,0 +1,43 @@
+// Test control of the software Direct3D 9 device: the profile that devices
+// created afterwards get, fault injection, the call log, a device-loss hook
+// for the headless backend, the last presented frame of a headless device and
+// the state of the runtime's debug mute.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "runtime/d3d9/device_profile.h"
+#include "vellorn/d3d9.h"
+
+// The profile of the Direct3D object's answers and of every device created
+// from now on. ResetDeviceControl returns to DefaultDeviceProfile().
+void InstallDeviceProfile(const DeviceProfile& profile);
+DeviceProfile ActiveDeviceProfile();
+
+// Makes the nth call (1 = the next one) of operation, counted from now, fail
+// with code. Operation names are the method names ("DrawPrimitive",
+// "CreateTexture", "Present", ...). Several faults may be pending.
+void InjectFault(const char* operation, int nth, HRESULT code);
+
+// The operations called, in order, since the last ClearCallLog.
+const std::vector<std::string>& CallLog();
+void ClearCallLog();
+
+// Loses the device (true) as the platform would, or ends the cause of the
+// loss (false): the device then waits for Reset. Used by the headless
+// backend, where nothing else takes the device away.
+void SetHeadlessDeviceLost(IDirect3DDevice9* device, bool lost);
+
+// The back buffer as last presented by a headless device, A8R8G8B8 (alpha
+// 0xFF for an X8R8G8B8 back buffer), row after row. False when nothing has
+// been presented or device is not a device of this runtime.
+bool ReadPresentedFrame(IDirect3DDevice9* device, std::vector<std::uint32_t>* pixels, UINT* width,
+                        UINT* height);
+
+// Whether the runtime's own debug output is muted ("DebugSetMute").
+bool RuntimeDebugMuted();
+
+// Forgets the installed profile, pending faults and the call log, and unmutes.
+void ResetDeviceControl();

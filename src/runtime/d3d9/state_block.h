@@ -1,0 +1,53 @@
+// State blocks: a set of recorded states with their values. BeginStateBlock
+// and EndStateBlock record exactly the states set in between; Apply sets them
+// on the device, Capture refreshes their values from the device's state.
+#pragma once
+
+#include <atomic>
+#include <bitset>
+#include <memory>
+
+#include "runtime/d3d9/device_state.h"
+
+class Device;
+
+struct StateRecord {
+    std::bitset<kRenderStateCount> renderStates;
+    std::array<std::bitset<kStageStateCount>, kStageCount> stageStates;
+    std::array<std::bitset<kSamplerStateCount>, kSamplerCount> samplerStates;
+    std::bitset<kTransformCount> transforms;
+    std::bitset<kSamplerCount> textures;
+    bool viewport = false;
+    bool stream = false;
+    bool indices = false;
+    bool declaration = false;
+    bool vertexShader = false;
+    bool pixelShader = false;
+    bool nPatchMode = false;
+    DeviceState values;
+
+    // Marks every state (a D3DSBT_ALL block).
+    void RecordEverything();
+    // Copies the current values of the recorded states from state.
+    void CaptureFrom(const DeviceState& state);
+};
+
+class StateBlock final : public IDirect3DStateBlock9 {
+  public:
+    // Takes the record; counts itself among the device's live state blocks.
+    StateBlock(Device& device, std::unique_ptr<StateRecord> record);
+
+    HRESULT QueryInterface(REFIID riid, void** object) override;
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT GetDevice(IDirect3DDevice9** device) override;
+    HRESULT Capture() override;
+    HRESULT Apply() override;
+
+  private:
+    ~StateBlock();
+
+    std::atomic<ULONG> references_{1};
+    Device& device_;
+    std::unique_ptr<StateRecord> record_;
+};
