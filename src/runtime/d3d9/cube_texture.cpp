@@ -41,26 +41,6 @@ HRESULT CubeTextureObject::Create(DeviceContext& device, const TextureRequest& r
     return S_OK;
 }
 
-HRESULT CubeTextureObject::QueryInterface(REFIID riid, void** object) {
-    if (object == nullptr) {
-        return E_POINTER;
-    }
-    if (riid == IID_VellornCubeTextureObject) {
-        *object = this;
-        return S_OK;
-    }
-    if (QueryBase(riid, object)) {
-        return S_OK;
-    }
-    if (riid == IID_IDirect3DCubeTexture9) {
-        AddRef();
-        *object = static_cast<IDirect3DCubeTexture9*>(this);
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
 SurfaceObject* CubeTextureObject::FaceLevel(DWORD face, UINT level) {
     if (face > D3DCUBEMAP_FACE_NEGATIVE_Z || level >= facts_.levels) {
         return nullptr;

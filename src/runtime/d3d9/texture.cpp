@@ -39,26 +39,6 @@ HRESULT TextureObject::Create(DeviceContext& device, const TextureRequest& reque
     return S_OK;
 }
 
-HRESULT TextureObject::QueryInterface(REFIID riid, void** object) {
-    if (object == nullptr) {
-        return E_POINTER;
-    }
-    if (riid == IID_VellornTextureObject) {
-        *object = this;
-        return S_OK;
-    }
-    if (QueryBase(riid, object)) {
-        return S_OK;
-    }
-    if (riid == IID_IDirect3DTexture9) {
-        AddRef();
-        *object = static_cast<IDirect3DTexture9*>(this);
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
 HRESULT TextureObject::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) {
     if (level >= levels_.size()) {
         return D3DERR_INVALIDCALL;

@@ -23,7 +23,9 @@ struct TextureFacts {
     UINT levels;
 };
 
-template <class Interface>
+// Interface is the public texture interface, kPublicIid its identifier and
+// kObjectIid the private identifier that finds the object behind it.
+template <class Interface, const IID& kPublicIid, const IID& kObjectIid>
 class TextureBase : public Interface {
   public:
     TextureBase(DeviceContext& device, const TextureFacts& facts)
@@ -95,19 +97,28 @@ class TextureBase : public Interface {
         device_.ResourceCreated(facts_.pool);
         reported_ = true;
     }
-    // Answers the interfaces common to every texture; false for others.
-    bool QueryBase(REFIID riid, void** object) {
+    // The private identifiers hand out the object or its facts without a
+    // reference; the public ones add one.
+    HRESULT QueryInterface(REFIID riid, void** object) override {
+        if (object == nullptr) {
+            return E_POINTER;
+        }
+        if (riid == kObjectIid) {
+            *object = this;
+            return S_OK;
+        }
         if (riid == IID_VellornTextureBase) {
             *object = &facts_;
-            return true;
+            return S_OK;
         }
         if (riid == IID_IUnknown || riid == IID_IDirect3DResource9 ||
-            riid == IID_IDirect3DBaseTexture9) {
+            riid == IID_IDirect3DBaseTexture9 || riid == kPublicIid) {
             AddRef();
             *object = static_cast<Interface*>(this);
-            return true;
+            return S_OK;
         }
-        return false;
+        *object = nullptr;
+        return E_NOINTERFACE;
     }
     // Runs the fault injection and call log for operation.
     bool Injected(const char* operation, HRESULT* failure) {
@@ -125,12 +136,12 @@ class TextureBase : public Interface {
     bool reported_ = false;
 };
 
-class TextureObject final : public TextureBase<IDirect3DTexture9> {
+class TextureObject final
+    : public TextureBase<IDirect3DTexture9, IID_IDirect3DTexture9, IID_VellornTextureObject> {
   public:
     static HRESULT Create(DeviceContext& device, const TextureRequest& request,
                           IDirect3DTexture9** texture);
 
-    HRESULT QueryInterface(REFIID riid, void** object) override;
     HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override;
     HRESULT GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) override;
     HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) override;
@@ -153,12 +164,12 @@ class TextureObject final : public TextureBase<IDirect3DTexture9> {
     std::vector<DecodedLevel> decoded_;
 };
 
-class CubeTextureObject final : public TextureBase<IDirect3DCubeTexture9> {
+class CubeTextureObject final : public TextureBase<IDirect3DCubeTexture9, IID_IDirect3DCubeTexture9,
+                                                   IID_VellornCubeTextureObject> {
   public:
     static HRESULT Create(DeviceContext& device, const TextureRequest& request,
                           IDirect3DCubeTexture9** texture);
 
-    HRESULT QueryInterface(REFIID riid, void** object) override;
     HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override;
     HRESULT GetCubeMapSurface(D3DCUBEMAP_FACES face, UINT level,
                               IDirect3DSurface9** surface) override;
@@ -176,12 +187,13 @@ class CubeTextureObject final : public TextureBase<IDirect3DCubeTexture9> {
     std::vector<std::unique_ptr<SurfaceObject>> surfaces_;  // face-major
 };
 
-class VolumeTextureObject final : public TextureBase<IDirect3DVolumeTexture9> {
+class VolumeTextureObject final
+    : public TextureBase<IDirect3DVolumeTexture9, IID_IDirect3DVolumeTexture9,
+                         IID_VellornVolumeTextureObject> {
   public:
     static HRESULT Create(DeviceContext& device, const TextureRequest& request,
                           IDirect3DVolumeTexture9** texture);
 
-    HRESULT QueryInterface(REFIID riid, void** object) override;
     HRESULT GetLevelDesc(UINT level, D3DVOLUME_DESC* desc) override;
     HRESULT GetVolumeLevel(UINT level, IDirect3DVolume9** volume) override;
     HRESULT LockBox(UINT level, D3DLOCKED_BOX* locked, const D3DBOX* box, DWORD flags) override;

@@ -40,26 +40,6 @@ HRESULT VolumeTextureObject::Create(DeviceContext& device, const TextureRequest&
     return S_OK;
 }
 
-HRESULT VolumeTextureObject::QueryInterface(REFIID riid, void** object) {
-    if (object == nullptr) {
-        return E_POINTER;
-    }
-    if (riid == IID_VellornVolumeTextureObject) {
-        *object = this;
-        return S_OK;
-    }
-    if (QueryBase(riid, object)) {
-        return S_OK;
-    }
-    if (riid == IID_IDirect3DVolumeTexture9) {
-        AddRef();
-        *object = static_cast<IDirect3DVolumeTexture9*>(this);
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
 HRESULT VolumeTextureObject::GetLevelDesc(UINT level, D3DVOLUME_DESC* desc) {
     if (level >= levels_.size()) {
         return D3DERR_INVALIDCALL;
