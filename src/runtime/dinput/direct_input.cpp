@@ -10,6 +10,7 @@
 #include "runtime/dinput/headless_input.h"
 #include "runtime/dinput/input_device.h"
 #include "runtime/dinput/input_source.h"
+#include "vellorn/com_object.h"
 
 namespace {
 
@@ -48,33 +49,12 @@ DIDEVICEINSTANCEA ControllerInstance(const ControllerListing& listing) {
     return device;
 }
 
-class DirectInput final : public IDirectInput8A {
+class DirectInput final : public ComObject<IDirectInput8A, IID_IDirectInput8A> {
   public:
     explicit DirectInput(std::unique_ptr<InputBackend> backend) : backend_(std::move(backend)) {
         CountInputObject(1);
     }
-    ~DirectInput() { CountInputObject(-1); }
-
-    HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == IID_IUnknown || iid == IID_IDirectInput8A) {
-            AddRef();
-            *object = static_cast<IDirectInput8A*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++references_; }
-    ULONG Release() override {
-        const ULONG left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
+    ~DirectInput() override { CountInputObject(-1); }
 
     HRESULT CreateDevice(REFGUID instance, LPDIRECTINPUTDEVICE8A* device,
                          IUnknown* outer) override {
@@ -137,7 +117,6 @@ class DirectInput final : public IDirectInput8A {
     }
 
   private:
-    std::atomic<ULONG> references_{1};
     std::unique_ptr<InputBackend> backend_;
 };
 

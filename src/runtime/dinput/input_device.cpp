@@ -1,6 +1,5 @@
 #include "runtime/dinput/input_device.h"
 
-#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -8,6 +7,7 @@
 #include <utility>
 
 #include "runtime/dinput/scancode_table.h"
+#include "vellorn/com_object.h"
 #include "vellorn/win32_window.h"
 
 namespace {
@@ -46,7 +46,7 @@ void CopyName(char (&target)[260], const std::string& name) {
     std::snprintf(target, sizeof(target), "%s", name.c_str());
 }
 
-class InputDevice final : public IDirectInputDevice8A {
+class InputDevice final : public ComObject<IDirectInputDevice8A, IID_IDirectInputDevice8A> {
   public:
     explicit InputDevice(std::unique_ptr<InputSource> source) : source_(std::move(source)) {
         CountInputObject(1);
@@ -54,28 +54,7 @@ class InputDevice final : public IDirectInputDevice8A {
             range = {DIPROPRANGE_NOMIN, DIPROPRANGE_NOMAX};
         }
     }
-    ~InputDevice() { CountInputObject(-1); }
-
-    HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == IID_IUnknown || iid == IID_IDirectInputDevice8A) {
-            AddRef();
-            *object = static_cast<IDirectInputDevice8A*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++references_; }
-    ULONG Release() override {
-        const ULONG left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
+    ~InputDevice() override { CountInputObject(-1); }
 
     HRESULT GetCapabilities(LPDIDEVCAPS caps) override {
         if (caps == nullptr || caps->dwSize != sizeof(DIDEVCAPS)) {
@@ -381,7 +360,6 @@ class InputDevice final : public IDirectInputDevice8A {
         return state;
     }
 
-    std::atomic<ULONG> references_{1};
     std::unique_ptr<InputSource> source_;
     const DIDATAFORMAT* format_ = nullptr;
     HWND window_ = nullptr;
