@@ -467,11 +467,13 @@ HRESULT Device::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matri
                           static_cast<unsigned>(state));
         return D3DERR_INVALIDCALL;
     }
-    state_.transforms[state] = *matrix;
     if (recording_) {
+        // While a state block records, Set calls are recorded, not applied.
         recording_->transforms.set(state);
         recording_->values.transforms[state] = *matrix;
+        return S_OK;
     }
+    state_.transforms[state] = *matrix;
     return S_OK;
 }
 
@@ -495,11 +497,13 @@ HRESULT Device::SetViewport(const D3DVIEWPORT9* viewport) {
         ReportInvalidCall("SetViewport: the viewport lies outside the render target");
         return D3DERR_INVALIDCALL;
     }
-    state_.viewport = *viewport;
     if (recording_) {
+        // While a state block records, Set calls are recorded, not applied.
         recording_->viewport = true;
         recording_->values.viewport = *viewport;
+        return S_OK;
     }
+    state_.viewport = *viewport;
     return S_OK;
 }
 
@@ -520,11 +524,13 @@ HRESULT Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
                           static_cast<unsigned>(state));
         return D3DERR_INVALIDCALL;
     }
-    state_.renderStates[state] = value;
     if (recording_) {
+        // While a state block records, Set calls are recorded, not applied.
         recording_->renderStates.set(state);
         recording_->values.renderStates[state] = value;
+        return S_OK;
     }
+    state_.renderStates[state] = value;
     return S_OK;
 }
 
@@ -558,11 +564,13 @@ HRESULT Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
         ReportInvalidCall("SetTexture: scratch textures cannot be set on the device");
         return D3DERR_INVALIDCALL;
     }
-    state_.textures[stage] = ComPtr<IDirect3DBaseTexture9>(texture);
     if (recording_) {
+        // While a state block records, Set calls are recorded, not applied.
         recording_->textures.set(stage);
-        recording_->values.textures[stage] = state_.textures[stage];
+        recording_->values.textures[stage] = ComPtr<IDirect3DBaseTexture9>(texture);
+        return S_OK;
     }
+    state_.textures[stage] = ComPtr<IDirect3DBaseTexture9>(texture);
     return S_OK;
 }
 
@@ -584,11 +592,13 @@ HRESULT Device::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
                           static_cast<unsigned>(type));
         return D3DERR_INVALIDCALL;
     }
-    state_.stageStates[stage][type] = value;
     if (recording_) {
+        // While a state block records, Set calls are recorded, not applied.
         recording_->stageStates[stage].set(type);
         recording_->values.stageStates[stage][type] = value;
+        return S_OK;
     }
+    state_.stageStates[stage][type] = value;
     return S_OK;
 }
 
@@ -610,11 +620,13 @@ HRESULT Device::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD v
                           static_cast<unsigned>(type));
         return D3DERR_INVALIDCALL;
     }
-    state_.samplerStates[sampler][type] = value;
     if (recording_) {
+        // While a state block records, Set calls are recorded, not applied.
         recording_->samplerStates[sampler].set(type);
         recording_->values.samplerStates[sampler][type] = value;
+        return S_OK;
     }
+    state_.samplerStates[sampler][type] = value;
     return S_OK;
 }
 
@@ -624,11 +636,13 @@ HRESULT Device::SetNPatchMode(float segments) {
         ReportInvalidCall("SetNPatchMode: negative segment count");
         return D3DERR_INVALIDCALL;
     }
-    state_.nPatchSegments = segments;
     if (recording_) {
+        // While a state block records, Set calls are recorded, not applied.
         recording_->nPatchMode = true;
         recording_->values.nPatchSegments = segments;
+        return S_OK;
     }
+    state_.nPatchSegments = segments;
     return S_OK;
 }
 
@@ -644,11 +658,13 @@ HRESULT Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) {
         ReportInvalidCall("SetVertexDeclaration: not a declaration of this device");
         return D3DERR_INVALIDCALL;
     }
-    state_.declaration = ComPtr<IDirect3DVertexDeclaration9>(declaration);
     if (recording_) {
+        // While a state block records, Set calls are recorded, not applied.
         recording_->declaration = true;
-        recording_->values.declaration = state_.declaration;
+        recording_->values.declaration = ComPtr<IDirect3DVertexDeclaration9>(declaration);
+        return S_OK;
     }
+    state_.declaration = ComPtr<IDirect3DVertexDeclaration9>(declaration);
     return S_OK;
 }
 
@@ -667,10 +683,12 @@ HRESULT Device::SetVertexShader(IDirect3DVertexShader9* shader) {
         ReportInvalidCall("SetVertexShader: only the fixed-function pipeline is offered");
         return D3DERR_INVALIDCALL;
     }
-    state_.vertexShader.Reset();
     if (recording_) {
+        // While a state block records, Set calls are recorded, not applied.
         recording_->vertexShader = true;
+        return S_OK;
     }
+    state_.vertexShader.Reset();
     return S_OK;
 }
 
@@ -689,10 +707,12 @@ HRESULT Device::SetPixelShader(IDirect3DPixelShader9* shader) {
         ReportInvalidCall("SetPixelShader: only the fixed-function pipeline is offered");
         return D3DERR_INVALIDCALL;
     }
-    state_.pixelShader.Reset();
     if (recording_) {
+        // While a state block records, Set calls are recorded, not applied.
         recording_->pixelShader = true;
+        return S_OK;
     }
+    state_.pixelShader.Reset();
     return S_OK;
 }
 
@@ -716,15 +736,17 @@ HRESULT Device::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UIN
         ReportInvalidCall("SetStreamSource: not a vertex buffer of this device");
         return D3DERR_INVALIDCALL;
     }
+    if (recording_) {
+        // While a state block records, Set calls are recorded, not applied.
+        recording_->stream = true;
+        recording_->values.streamBuffer = ComPtr<IDirect3DVertexBuffer9>(buffer);
+        recording_->values.streamOffset = offset;
+        recording_->values.streamStride = stride;
+        return S_OK;
+    }
     state_.streamBuffer = ComPtr<IDirect3DVertexBuffer9>(buffer);
     state_.streamOffset = offset;
     state_.streamStride = stride;
-    if (recording_) {
-        recording_->stream = true;
-        recording_->values.streamBuffer = state_.streamBuffer;
-        recording_->values.streamOffset = offset;
-        recording_->values.streamStride = stride;
-    }
     return S_OK;
 }
 
@@ -746,11 +768,13 @@ HRESULT Device::SetIndices(IDirect3DIndexBuffer9* indices) {
         ReportInvalidCall("SetIndices: not an index buffer of this device");
         return D3DERR_INVALIDCALL;
     }
-    state_.indices = ComPtr<IDirect3DIndexBuffer9>(indices);
     if (recording_) {
+        // While a state block records, Set calls are recorded, not applied.
         recording_->indices = true;
-        recording_->values.indices = state_.indices;
+        recording_->values.indices = ComPtr<IDirect3DIndexBuffer9>(indices);
+        return S_OK;
     }
+    state_.indices = ComPtr<IDirect3DIndexBuffer9>(indices);
     return S_OK;
 }
 

@@ -416,6 +416,35 @@ TEST_F(DeviceTest, StateBlocksRecordExactlyTheStatesSetAndCaptureRefreshes) {
     ASSERT_EQ(device->EndStateBlock(none.ReleaseAndGetAddressOf()), S_OK);
 }
 
+TEST_F(DeviceTest, RecordingAStateBlockLeavesTheDeviceStateAlone) {
+    ComPtr<IDirect3DDevice9> device = MakeDevice();
+    const D3DMATRIX moved = Translation(3.0f, 4.0f);
+    ComPtr<IDirect3DStateBlock9> block;
+    ASSERT_EQ(device->BeginStateBlock(), S_OK);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+    device->SetTransform(D3DTS_WORLD, &moved);
+    ASSERT_EQ(device->EndStateBlock(block.ReleaseAndGetAddressOf()), S_OK);
+
+    DWORD cull = 0;
+    DWORD address = 0;
+    D3DMATRIX world = {};
+    device->GetRenderState(D3DRS_CULLMODE, &cull);
+    device->GetSamplerState(0, D3DSAMP_ADDRESSU, &address);
+    device->GetTransform(D3DTS_WORLD, &world);
+    EXPECT_EQ(cull, static_cast<DWORD>(D3DCULL_CCW));
+    EXPECT_EQ(address, static_cast<DWORD>(D3DTADDRESS_WRAP));
+    EXPECT_EQ(world._41, 0.0f);
+
+    ASSERT_EQ(block->Apply(), S_OK);
+    device->GetRenderState(D3DRS_CULLMODE, &cull);
+    device->GetSamplerState(0, D3DSAMP_ADDRESSU, &address);
+    device->GetTransform(D3DTS_WORLD, &world);
+    EXPECT_EQ(cull, static_cast<DWORD>(D3DCULL_NONE));
+    EXPECT_EQ(address, static_cast<DWORD>(D3DTADDRESS_CLAMP));
+    EXPECT_EQ(world._41, 3.0f);
+}
+
 TEST_F(DeviceTest, StateBlockHoldsItsResources) {
     ComPtr<IDirect3DDevice9> device = MakeDevice();
     IDirect3DTexture9* texture = nullptr;
