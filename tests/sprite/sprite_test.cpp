@@ -263,6 +263,39 @@ TEST_F(SpriteTest, FiveThousandSpritesWrapTheBufferOnce) {
     ASSERT_EQ(sprite_->End(), S_OK);
 }
 
+// The quad of a (0, 0, 32, 32) rectangle of a 512 x 256 texture, read back from
+// the vertex buffer the batcher drew from.
+TEST_F(SpriteTest, RectangleGivesItsTextureCoordinates) {
+    const RECT rect = {0, 0, 32, 32};
+    ASSERT_EQ(sprite_->Begin(0), S_OK);
+    ASSERT_EQ(sprite_->Draw(texture_.Get(), &rect, nullptr, nullptr, 0xFFFFFFFF), S_OK);
+    ASSERT_EQ(sprite_->Flush(), S_OK);
+
+    ComPtr<IDirect3DVertexBuffer9> buffer;
+    UINT offset = 0;
+    UINT stride = 0;
+    ASSERT_EQ(device_->GetStreamSource(0, buffer.ReleaseAndGetAddressOf(), &offset, &stride), S_OK);
+    ASSERT_TRUE(buffer);
+    ASSERT_EQ(stride, 24u);
+    void* data = nullptr;
+    ASSERT_EQ(buffer->Lock(offset, 4 * stride, &data, D3DLOCK_READONLY), S_OK);
+    float minU = 1.0f, maxU = 0.0f, minV = 1.0f, maxV = 0.0f;
+    for (int corner = 0; corner < 4; ++corner) {
+        float uv[2];
+        std::memcpy(uv, static_cast<const char*>(data) + corner * stride + 16, sizeof(uv));
+        minU = std::min(minU, uv[0]);
+        maxU = std::max(maxU, uv[0]);
+        minV = std::min(minV, uv[1]);
+        maxV = std::max(maxV, uv[1]);
+    }
+    buffer->Unlock();
+    EXPECT_EQ(minU, 0.0f);
+    EXPECT_EQ(minV, 0.0f);
+    EXPECT_EQ(maxU, 0.0625f);
+    EXPECT_EQ(maxV, 0.125f);
+    ASSERT_EQ(sprite_->End(), S_OK);
+}
+
 // Renders one batch and returns the presented frame.
 std::vector<std::uint32_t> Present(IDirect3DDevice9* device) {
     EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), S_OK);
