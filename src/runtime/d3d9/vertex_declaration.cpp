@@ -1,11 +1,11 @@
 // Vertex declarations: the element list of one stream, checked once at
 // creation so that vertex fetch can trust it.
-#include <atomic>
 #include <new>
 #include <vector>
 
 #include "runtime/d3d9/resource_identity.h"
 #include "runtime/d3d9/resources.h"
+#include "vellorn/com_object.h"
 
 namespace {
 
@@ -64,35 +64,20 @@ bool ValidElements(const std::vector<D3DVERTEXELEMENT9>& elements) {
     return true;
 }
 
-class DeclarationObject final : public IDirect3DVertexDeclaration9 {
+class DeclarationObject final
+    : public ComObject<IDirect3DVertexDeclaration9, IID_IDirect3DVertexDeclaration9> {
   public:
     DeclarationObject(DeviceContext& device, std::vector<D3DVERTEXELEMENT9> elements)
         : device_(device), elements_(std::move(elements)) {}
-    ~DeclarationObject() = default;
 
+    // The private identifier finds the object behind the interface without a
+    // reference; everything else is the ordinary identity.
     HRESULT QueryInterface(REFIID riid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (riid == IID_VellornDeclarationObject) {
+        if (object != nullptr && riid == IID_VellornDeclarationObject) {
             *object = this;
             return S_OK;
         }
-        if (riid == IID_IUnknown || riid == IID_IDirect3DVertexDeclaration9) {
-            AddRef();
-            *object = static_cast<IDirect3DVertexDeclaration9*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++references_; }
-    ULONG Release() override {
-        const ULONG left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
+        return ComObject::QueryInterface(riid, object);
     }
     HRESULT GetDevice(IDirect3DDevice9** device) override {
         if (device == nullptr) {
@@ -126,7 +111,6 @@ class DeclarationObject final : public IDirect3DVertexDeclaration9 {
   private:
     DeviceContext& device_;
     std::vector<D3DVERTEXELEMENT9> elements_;
-    std::atomic<ULONG> references_{1};
 };
 
 }  // namespace
