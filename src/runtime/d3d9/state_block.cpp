@@ -1,7 +1,5 @@
 #include "runtime/d3d9/state_block.h"
 
-#include <cstring>
-
 #include "runtime/d3d9/device.h"
 #include "runtime/d3d9/runtime_services.h"
 
@@ -85,32 +83,6 @@ StateBlock::~StateBlock() {
     record_.reset();
     device_.StateBlockDestroyed();
     device_.Release();
-}
-
-HRESULT StateBlock::QueryInterface(REFIID riid, void** object) {
-    if (object == nullptr) {
-        return E_POINTER;
-    }
-    if (std::memcmp(&riid, &IID_IUnknown, sizeof(IID)) == 0 ||
-        std::memcmp(&riid, &IID_IDirect3DStateBlock9, sizeof(IID)) == 0) {
-        AddRef();
-        *object = static_cast<IDirect3DStateBlock9*>(this);
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG StateBlock::AddRef() {
-    return ++references_;
-}
-
-ULONG StateBlock::Release() {
-    const ULONG left = --references_;
-    if (left == 0) {
-        delete this;
-    }
-    return left;
 }
 
 HRESULT StateBlock::GetDevice(IDirect3DDevice9** device) {

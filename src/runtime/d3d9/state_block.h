@@ -3,11 +3,11 @@
 // on the device, Capture refreshes their values from the device's state.
 #pragma once
 
-#include <atomic>
 #include <bitset>
 #include <memory>
 
 #include "runtime/d3d9/device_state.h"
+#include "vellorn/com_object.h"
 
 class Device;
 
@@ -32,22 +32,18 @@ struct StateRecord {
     void CaptureFrom(const DeviceState& state);
 };
 
-class StateBlock final : public IDirect3DStateBlock9 {
+class StateBlock final : public ComObject<IDirect3DStateBlock9, IID_IDirect3DStateBlock9> {
   public:
     // Takes the record; counts itself among the device's live state blocks.
     StateBlock(Device& device, std::unique_ptr<StateRecord> record);
 
-    HRESULT QueryInterface(REFIID riid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT GetDevice(IDirect3DDevice9** device) override;
     HRESULT Capture() override;
     HRESULT Apply() override;
 
   private:
-    ~StateBlock();
+    ~StateBlock() override;
 
-    std::atomic<ULONG> references_{1};
     Device& device_;
     std::unique_ptr<StateRecord> record_;
 };
