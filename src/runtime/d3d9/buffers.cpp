@@ -118,6 +118,7 @@ HRESULT BufferObject<Interface, Desc>::Lock(UINT offset, UINT size, void** data,
     }
     *data = bytes_.data() + offset;
     ++lockCount_;
+    device_.BufferLocked(this, offset, size, flags);
     return S_OK;
 }
 

@@ -106,6 +106,10 @@ void Device::ResourceDestroyed(D3DPOOL pool) {
     }
 }
 
+void Device::BufferLocked(IDirect3DResource9* buffer, UINT offset, UINT size, DWORD flags) {
+    RecordBufferLock({buffer, offset, size, flags});
+}
+
 bool Device::DeviceOperation(const char* operation, HRESULT* failure) {
     return !applying_ && InjectedFailure(operation, failure);
 }

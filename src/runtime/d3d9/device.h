@@ -47,6 +47,7 @@ class Device final : public IDirect3DDevice9, public DeviceContext {
     bool InjectedFailure(const char* operation, HRESULT* failure) override;
     void ResourceCreated(D3DPOOL pool) override;
     void ResourceDestroyed(D3DPOOL pool) override;
+    void BufferLocked(IDirect3DResource9* buffer, UINT offset, UINT size, DWORD flags) override;
 
     // ---- test hooks and state blocks ----
     void SetExternallyLost(bool lost);
@@ -156,7 +157,11 @@ class Device final : public IDirect3DDevice9, public DeviceContext {
     // nothing. Computes the combined transform.
     HRESULT PrepareDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, VertexLayout* layout,
                         bool* skip);
-    HRESULT FetchVertex(UINT index, RasterVertex* vertex, const VertexLayout& layout);
+    // Reports and fails when vertex index of stream 0 does not lie wholly
+    // inside the stream's buffer.
+    HRESULT CheckVertexInStream(std::uint64_t index, const VertexLayout& layout) const;
+    // Reads and transforms a vertex already checked to lie in the stream.
+    void FetchVertex(UINT index, RasterVertex* vertex, const VertexLayout& layout);
     // Hands drawVertices_ to the rasteriser with the device's state.
     void Rasterise();
 
@@ -179,6 +184,7 @@ class Device final : public IDirect3DDevice9, public DeviceContext {
     int liveStateBlocks_ = 0;
     D3DMATRIX combined_{};  // world * view * projection of the current draw
     std::vector<RasterVertex> drawVertices_;
+    std::vector<std::uint32_t> drawSlots_;  // indices of a draw as slots of its vertex range
     std::vector<RasterVertex> vertexCache_;
     std::vector<bool> vertexCached_;
     std::vector<std::uint32_t> presentedFrame_;

@@ -1,5 +1,5 @@
 // What a device resource needs of the device that made it: its public
-// interface, its profile, fault injection and the call log, and the count of
+// interface, its profile, fault injection and the call log with its lock records, and the count of
 // live default-pool resources that Reset checks.
 #pragma once
 
@@ -18,6 +18,9 @@ public:
     // default-pool resources or state blocks are alive.
     virtual void ResourceCreated(D3DPOOL pool) = 0;
     virtual void ResourceDestroyed(D3DPOOL pool) = 0;
+    // A vertex or index buffer reports each successful lock with its
+    // arguments, for the call log's lock records.
+    virtual void BufferLocked(IDirect3DResource9* buffer, UINT offset, UINT size, DWORD flags) = 0;
 
 protected:
     ~DeviceContext() = default;

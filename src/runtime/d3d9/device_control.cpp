@@ -23,7 +23,10 @@ struct PendingFault {
 struct ControlState {
     std::optional<DeviceProfile> profile;
     std::vector<PendingFault> faults;
+    bool logging = false;
     std::vector<std::string> log;
+    std::vector<DrawRecord> draws;
+    std::vector<BufferLockRecord> locks;
     bool muted = false;
     bool moduleRegistered = false;
 };
@@ -50,12 +53,38 @@ void InjectFault(const char* operation, int nth, HRESULT code) {
     Control().faults.push_back({operation, nth, code});
 }
 
+void EnableCallLog(bool enabled) {
+    Control().logging = enabled;
+}
+
 const std::vector<std::string>& CallLog() {
     return Control().log;
 }
 
+const std::vector<DrawRecord>& DrawLog() {
+    return Control().draws;
+}
+
+const std::vector<BufferLockRecord>& BufferLockLog() {
+    return Control().locks;
+}
+
 void ClearCallLog() {
     Control().log.clear();
+    Control().draws.clear();
+    Control().locks.clear();
+}
+
+void RecordDraw(const DrawRecord& record) {
+    if (Control().logging) {
+        Control().draws.push_back(record);
+    }
+}
+
+void RecordBufferLock(const BufferLockRecord& record) {
+    if (Control().logging) {
+        Control().locks.push_back(record);
+    }
 }
 
 void SetHeadlessDeviceLost(IDirect3DDevice9* device, bool lost) {
@@ -78,13 +107,16 @@ void ResetDeviceControl() {
     ControlState& state = Control();
     state.profile.reset();
     state.faults.clear();
-    state.log.clear();
+    state.logging = false;
+    ClearCallLog();
     state.muted = false;
 }
 
 bool TakeInjectedFault(const char* operation, HRESULT* failure) {
     ControlState& state = Control();
-    state.log.emplace_back(operation);
+    if (state.logging) {
+        state.log.emplace_back(operation);
+    }
     // Every pending fault of the operation counts this call.
     bool failed = false;
     for (auto it = state.faults.begin(); it != state.faults.end();) {

@@ -1,5 +1,6 @@
 // Test control of the software Direct3D 9 device: the profile that devices
-// created afterwards get, fault injection, the call log, a device-loss hook
+// created afterwards get, fault injection, the call log with the arguments of
+// draws and buffer locks, a device-loss hook
 // for the headless backend, the last presented frame of a headless device and
 // the state of the runtime's debug mute.
 #pragma once
@@ -21,8 +22,35 @@ DeviceProfile ActiveDeviceProfile();
 // "CreateTexture", "Present", ...). Several faults may be pending.
 void InjectFault(const char* operation, int nth, HRESULT code);
 
+// The call log is off until a test turns it on: a running program would
+// otherwise keep every call it ever made.
+void EnableCallLog(bool enabled);
+
 // The operations called, in order, since the last ClearCallLog.
 const std::vector<std::string>& CallLog();
+
+// The arguments of every DrawIndexedPrimitive that reached its checks, with
+// the texture of stage 0 at the time, in order.
+struct DrawRecord {
+    INT baseVertexIndex;
+    UINT minVertexIndex;
+    UINT numVertices;
+    UINT startIndex;
+    UINT primitiveCount;
+    IDirect3DBaseTexture9* texture;  // no reference held
+};
+const std::vector<DrawRecord>& DrawLog();
+
+// The arguments of every successful vertex- or index-buffer lock, in order.
+struct BufferLockRecord {
+    IDirect3DResource9* buffer;  // no reference held
+    UINT offset;
+    UINT size;
+    DWORD flags;
+};
+const std::vector<BufferLockRecord>& BufferLockLog();
+
+// Empties the call log and the draw and lock records.
 void ClearCallLog();
 
 // Loses the device (true) as the platform would, or ends the cause of the
@@ -39,5 +67,6 @@ bool ReadPresentedFrame(IDirect3DDevice9* device, std::vector<std::uint32_t>* pi
 // Whether the runtime's own debug output is muted ("DebugSetMute").
 bool RuntimeDebugMuted();
 
-// Forgets the installed profile, pending faults and the call log, and unmutes.
+// Forgets the installed profile, pending faults and the logs, turns the call
+// log off and unmutes.
 void ResetDeviceControl();

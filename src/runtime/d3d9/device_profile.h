@@ -28,8 +28,8 @@ struct DeviceProfile {
     bool hardwareVertexProcessing = true;
     bool softwareVertexProcessing = true;
     bool mixedVertexProcessing = true;
-    // Off: draw calls do all their work but the last step, the rasteriser,
-    // so that callers' own cost can be measured.
+    // Off: draw calls check their arguments as usual but fetch, transform
+    // and rasterise nothing, so that callers' own cost can be measured.
     bool rasterize = true;
 };
 

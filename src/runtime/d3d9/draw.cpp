@@ -107,15 +107,20 @@ static HRESULT BuildLayout(IDirect3DVertexDeclaration9* declaration, VertexLayou
     return S_OK;
 }
 
-HRESULT Device::FetchVertex(UINT index, RasterVertex* vertex, const VertexLayout& layout) {
+HRESULT Device::CheckVertexInStream(std::uint64_t index, const VertexLayout& layout) const {
     const BufferStorage* stream = StorageOf(state_.streamBuffer.Get());
-    const std::uint64_t start =
-        std::uint64_t{state_.streamOffset} + std::uint64_t{index} * state_.streamStride;
-    if (start + layout.extent > stream->size) {
-        ReportInvalidCall("Draw: vertex %u lies outside the vertex buffer", index);
+    const std::uint64_t start = std::uint64_t{state_.streamOffset} + index * state_.streamStride;
+    if (index > 0xFFFFFFFFu || start + layout.extent > stream->size) {
+        ReportInvalidCall("Draw: vertex %llu lies outside the vertex buffer",
+                          static_cast<unsigned long long>(index));
         return D3DERR_INVALIDCALL;
     }
-    const BYTE* data = stream->data + start;
+    return S_OK;
+}
+
+void Device::FetchVertex(UINT index, RasterVertex* vertex, const VertexLayout& layout) {
+    const BufferStorage* stream = StorageOf(state_.streamBuffer.Get());
+    const BYTE* data = stream->data + state_.streamOffset + std::size_t{index} * state_.streamStride;
     float position[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     std::memcpy(position, data + layout.positionOffset,
                 sizeof(float) * static_cast<std::size_t>(std::min(layout.positionFloats, 3)));
@@ -162,7 +167,6 @@ HRESULT Device::FetchVertex(UINT index, RasterVertex* vertex, const VertexLayout
         vertex->u = uv[0];
         vertex->v = uv[1];
     }
-    return S_OK;
 }
 
 HRESULT Device::PrepareDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, VertexLayout* layout,
@@ -208,17 +212,15 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
     if (FAILED(hr) || skip) {
         return hr;
     }
-    drawVertices_.resize(std::size_t{primitiveCount} * 3);
+    const std::uint64_t vertexCount = std::uint64_t{primitiveCount} * 3;
+    // Vertices are consecutive: the last one fitting the stream means all do.
+    hr = CheckVertexInStream(std::uint64_t{startVertex} + vertexCount - 1, layout);
+    if (FAILED(hr) || !profile_.rasterize) {
+        return hr;
+    }
+    drawVertices_.resize(vertexCount);
     for (std::size_t i = 0; i < drawVertices_.size(); ++i) {
-        const std::uint64_t index = std::uint64_t{startVertex} + i;
-        if (index > 0xFFFFFFFFu) {
-            ReportInvalidCall("Draw: vertex range overflows");
-            return D3DERR_INVALIDCALL;
-        }
-        hr = FetchVertex(static_cast<UINT>(index), &drawVertices_[i], layout);
-        if (FAILED(hr)) {
-            return hr;
-        }
+        FetchVertex(static_cast<UINT>(startVertex + i), &drawVertices_[i], layout);
     }
     Rasterise();
     return S_OK;
@@ -228,6 +230,8 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
                                      UINT minVertexIndex, UINT numVertices, UINT startIndex,
                                      UINT primitiveCount) {
     DEVICE_OPERATION("DrawIndexedPrimitive");
+    RecordDraw({baseVertexIndex, minVertexIndex, numVertices, startIndex, primitiveCount,
+                state_.textures[0].Get()});
     VertexLayout layout;
     bool skip = false;
     HRESULT hr = PrepareDraw(type, primitiveCount, &layout, &skip);
@@ -250,11 +254,11 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
         ReportInvalidCall("DrawIndexedPrimitive: the vertex range is empty");
         return D3DERR_INVALIDCALL;
     }
-    // Each vertex of the range is transformed once.
-    vertexCache_.assign(numVertices, RasterVertex{});
-    vertexCached_.assign(numVertices, false);
-    drawVertices_.resize(indexCount);
+    // The indices as vertex slots of the range, checked against it; the
+    // highest slot used fitting the stream means every used vertex does.
+    drawSlots_.resize(indexCount);
     const BYTE* indexData = indices->data + std::size_t{startIndex} * indexSize;
+    std::uint32_t highestSlot = 0;
     for (std::size_t i = 0; i < indexCount; ++i) {
         std::uint32_t index;
         if (indexSize == 4) {
@@ -271,12 +275,21 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
                 static_cast<long long>(vertex), minVertexIndex, minVertexIndex + numVertices - 1);
             return D3DERR_INVALIDCALL;
         }
-        const std::size_t slot = static_cast<std::size_t>(vertex - minVertexIndex);
+        drawSlots_[i] = static_cast<std::uint32_t>(vertex - minVertexIndex);
+        highestSlot = std::max(highestSlot, drawSlots_[i]);
+    }
+    hr = CheckVertexInStream(std::uint64_t{minVertexIndex} + highestSlot, layout);
+    if (FAILED(hr) || !profile_.rasterize) {
+        return hr;
+    }
+    // Each vertex of the range is transformed once.
+    vertexCache_.assign(numVertices, RasterVertex{});
+    vertexCached_.assign(numVertices, false);
+    drawVertices_.resize(indexCount);
+    for (std::size_t i = 0; i < indexCount; ++i) {
+        const std::uint32_t slot = drawSlots_[i];
         if (!vertexCached_[slot]) {
-            hr = FetchVertex(static_cast<UINT>(vertex), &vertexCache_[slot], layout);
-            if (FAILED(hr)) {
-                return hr;
-            }
+            FetchVertex(minVertexIndex + slot, &vertexCache_[slot], layout);
             vertexCached_[slot] = true;
         }
         drawVertices_[i] = vertexCache_[slot];
@@ -286,9 +299,6 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
 }
 
 void Device::Rasterise() {
-    if (!profile_.rasterize) {
-        return;
-    }
     const SurfaceStorage* target = StorageOf(backBuffer_.Get());
     if (target == nullptr) {
         return;

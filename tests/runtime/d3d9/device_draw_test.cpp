@@ -43,6 +43,7 @@ class DrawTest : public DeviceTest {
   protected:
     void SetUp() override {
         DeviceTest::SetUp();
+        BeforeDevice();
         device_ = MakeDevice();
         ASSERT_TRUE(device_);
         ASSERT_EQ(
@@ -100,6 +101,9 @@ class DrawTest : public DeviceTest {
         device_.Reset();
         DeviceTest::TearDown();
     }
+
+    // Lets a fixture install a device profile before the device is made.
+    virtual void BeforeDevice() {}
 
     std::vector<std::uint32_t> PresentAndRead() {
         EXPECT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), S_OK);
@@ -219,9 +223,20 @@ TEST_F(DrawTest, ClearFillsRectanglesInsideTheViewport) {
     EXPECT_EQ(device_->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3DERR_INVALIDCALL);
 }
 
-TEST_F(DrawTest, InvalidDrawsAreRefused) {
+// Draws whose arguments are refused whether or not the profile rasterises.
+class DrawChecksTest : public DrawTest, public ::testing::WithParamInterface<bool> {
+  protected:
+    void BeforeDevice() override {
+        DeviceProfile profile = DefaultDeviceProfile();
+        profile.rasterize = GetParam();
+        InstallDeviceProfile(profile);
+    }
+};
+
+TEST_P(DrawChecksTest, InvalidDrawsAreRefused) {
     // Outside a scene.
     EXPECT_EQ(device_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3DERR_INVALIDCALL);
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), S_OK);
     ASSERT_EQ(device_->BeginScene(), S_OK);
     struct Case {
         const char* name;
@@ -244,45 +259,17 @@ TEST_F(DrawTest, InvalidDrawsAreRefused) {
     }
     device_->SetVertexDeclaration(nullptr);
     EXPECT_EQ(device_->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL);
-    ASSERT_EQ(device_->EndScene(), S_OK);
-}
-
-TEST_F(DrawTest, ProfileWithoutRasterisationDrawsNothing) {
-    DeviceProfile profile = DefaultDeviceProfile();
-    profile.rasterize = false;
-    InstallDeviceProfile(profile);
-    texture_.Reset();
-    indices_.Reset();
-    vertices_.Reset();
-    declaration_.Reset();
-    device_.Reset();
-    device_ = MakeDevice();
-    ASSERT_TRUE(device_);
-    ASSERT_EQ(device_->CreateVertexDeclaration(kElements, declaration_.ReleaseAndGetAddressOf()),
-              S_OK);
-    ASSERT_EQ(device_->CreateVertexBuffer(3 * sizeof(Vertex), 0, 0, D3DPOOL_MANAGED,
-                                          vertices_.ReleaseAndGetAddressOf(), nullptr),
-              S_OK);
-    const Vertex triangle[3] = {{0, 0, 0.5f, 0xFFFFFFFF, 0, 0},
-                                {100, 0, 0.5f, 0xFFFFFFFF, 0, 0},
-                                {0, 100, 0.5f, 0xFFFFFFFF, 0, 0}};
-    void* data = nullptr;
-    ASSERT_EQ(vertices_->Lock(0, 0, &data, 0), S_OK);
-    std::memcpy(data, triangle, sizeof triangle);
-    vertices_->Unlock();
     device_->SetVertexDeclaration(declaration_.Get());
-    device_->SetStreamSource(0, vertices_.Get(), 0, sizeof(Vertex));
-    const D3DMATRIX projection = PixelProjection(640.0f, 480.0f);
-    device_->SetTransform(D3DTS_PROJECTION, &projection);
-    device_->SetRenderState(D3DRS_LIGHTING, FALSE);
-    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), S_OK);
-    ASSERT_EQ(device_->BeginScene(), S_OK);
-    ASSERT_EQ(device_->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), S_OK);
-    EXPECT_EQ(device_->DrawPrimitive(D3DPT_TRIANGLELIST, 1, 1), D3DERR_INVALIDCALL)
-        << "still validated";
+
+    // Valid draws succeed; only a rasterising profile shows them.
+    EXPECT_EQ(device_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), S_OK);
+    EXPECT_EQ(device_->DrawPrimitive(D3DPT_TRIANGLELIST, 1, 1), S_OK);
     ASSERT_EQ(device_->EndScene(), S_OK);
     const std::vector<std::uint32_t> frame = PresentAndRead();
-    EXPECT_EQ(frame[10 * 640 + 10], 0xFF000000u);
+    EXPECT_EQ(frame[60 * 640 + 110], GetParam() ? Texel(10, 10) : 0xFF000000u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Draw, DrawChecksTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Rasterised" : "Unrasterised"; });
 
 }  // namespace

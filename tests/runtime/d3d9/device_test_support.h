@@ -23,6 +23,7 @@ class DeviceTest : public ::testing::Test {
         ResetHeadlessWindowing();
         ResetModuleTable();
         ResetDeviceControl();
+        EnableCallLog(true);
         window_ = MakeWindow(646, 512);
         ASSERT_NE(window_, nullptr);
         direct3D_ = ComPtr<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));

@@ -1,6 +1,6 @@
 // A device context for testing the resources on their own: the default
 // profile (or one a test adjusts), counts of live resources per pool, a log
-// of the operations reported, and a fault that makes one named operation fail.
+// of the operations reported and of buffer lock flags, and a fault that makes one named operation fail.
 #pragma once
 
 #include <string>
@@ -25,10 +25,14 @@ class FakeDeviceContext final : public DeviceContext {
     }
     void ResourceCreated(D3DPOOL pool) override { ++live[pool]; }
     void ResourceDestroyed(D3DPOOL pool) override { --live[pool]; }
+    void BufferLocked(IDirect3DResource9*, UINT, UINT, DWORD flags) override {
+        lockFlags.push_back(flags);
+    }
 
     DeviceProfile profile;
     int live[4] = {};
     std::vector<std::string> log;
+    std::vector<DWORD> lockFlags;  // of every successful buffer lock
     std::string failingOperation;
     HRESULT failureCode = E_FAIL;
 };

@@ -369,6 +369,9 @@ TEST_P(BufferLock, ChecksRangeAndFlags) {
     ComPtr<IDirect3DVertexBuffer9> buffer = ComPtr<IDirect3DVertexBuffer9>::Adopt(raw);
     void* data = nullptr;
     EXPECT_EQ(buffer->Lock(c.offset, c.size, &data, c.flags), c.expected);
+    // Only a lock that succeeded reaches the lock records, with its flags.
+    EXPECT_EQ(device.lockFlags,
+              SUCCEEDED(c.expected) ? std::vector<DWORD>{c.flags} : std::vector<DWORD>{});
     if (SUCCEEDED(c.expected)) {
         EXPECT_EQ(static_cast<const BYTE*>(data) - StorageOf(buffer.Get())->data,
                   static_cast<std::ptrdiff_t>(c.offset));
