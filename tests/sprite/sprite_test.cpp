@@ -1,76 +1,25 @@
 // The sprite batcher on the headless software device: misuse and its
-// messages, the device calls of a batch, queued geometry, ordering, buffer
-// wrap and the rendered result.
+// messages, state blocks and device calls of Begin and End, queued geometry
+// and the rendered result.
 #include <algorithm>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
-#include "platform/diagnostics.h"
-#include "runtime/d3d9/device_test_support.h"
-#include "runtime/win32/debug_output.h"
-#include "vellorn/d3dx_sprite.h"
+#include "sprite/sprite_fixture.h"
 
 namespace {
-
-class SpriteTest : public DeviceTest {
-  protected:
-    void SetUp() override {
-        DeviceTest::SetUp();
-        BeforeDevice();
-        diagnosticChannel = {};
-        SetDebugOutputCapture([this](const char* text) { messages_.emplace_back(text); });
-        device_ = MakeDevice();
-        ASSERT_TRUE(device_);
-        ASSERT_EQ(D3DXCreateSprite(device_.Get(), sprite_.ReleaseAndGetAddressOf()), S_OK);
-        texture_ = MakeTexture(512, 256, 0xFFFFFFFF);
-        other_ = MakeTexture(64, 64, 0xFFFFFFFF);
-    }
-    void TearDown() override {
-        sprite_.Reset();
-        texture_.Reset();
-        other_.Reset();
-        device_.Reset();
-        SetDebugOutputCapture({});
-        DeviceTest::TearDown();
-    }
-
-    ComPtr<IDirect3DTexture9> MakeTexture(UINT width, UINT height, std::uint32_t texel) {
-        ComPtr<IDirect3DTexture9> texture;
-        EXPECT_EQ(device_->CreateTexture(width, height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
-                                         texture.ReleaseAndGetAddressOf(), nullptr),
-                  S_OK);
-        D3DLOCKED_RECT locked{};
-        EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0), S_OK);
-        for (UINT y = 0; y < height; ++y) {
-            auto* row = reinterpret_cast<std::uint32_t*>(static_cast<char*>(locked.pBits) +
-                                                         y * locked.Pitch);
-            std::fill(row, row + width, texel);
-        }
-        texture->UnlockRect(0);
-        return texture;
-    }
-
-    // Lets a fixture install a device profile before the device is made.
-    virtual void BeforeDevice() {}
-
-    int Count(const char* operation) const {
-        return static_cast<int>(std::count(CallLog().begin(), CallLog().end(), operation));
-    }
-    std::string LastMessage() const { return messages_.empty() ? "" : messages_.back(); }
-
-    ComPtr<IDirect3DDevice9> device_;
-    ComPtr<ID3DXSprite> sprite_;
-    ComPtr<IDirect3DTexture9> texture_;
-    ComPtr<IDirect3DTexture9> other_;
-    std::vector<std::string> messages_;
-};
 
 struct Misuse {
     const char* name;
     HRESULT (*call)(ID3DXSprite*, IDirect3DTexture9*);
     const char* message;
 };
+
+void PrintTo(const Misuse& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const Misuse kMisuses[] = {
     {"BeginTwice",
@@ -247,22 +196,6 @@ TEST_F(SpriteTest, DrawCallsPerTextureRun) {
     }
 }
 
-TEST_F(SpriteTest, FiveThousandSpritesWrapTheBufferOnce) {
-    ASSERT_EQ(sprite_->Begin(0), S_OK);
-    for (int i = 0; i < 5000; ++i) {
-        ASSERT_EQ(sprite_->Draw(texture_.Get(), nullptr, nullptr, nullptr, 0xFFFFFFFF), S_OK);
-    }
-    ClearCallLog();
-    ASSERT_EQ(sprite_->Flush(), S_OK);
-    EXPECT_EQ(Count("DrawIndexedPrimitive"), 2);
-    EXPECT_EQ(Count("SetTexture"), 1);
-    ClearCallLog();
-    ASSERT_EQ(sprite_->Flush(), S_OK);  // nothing queued: stream set, nothing drawn
-    EXPECT_EQ(Count("SetStreamSource"), 1);
-    EXPECT_EQ(Count("DrawIndexedPrimitive"), 0);
-    ASSERT_EQ(sprite_->End(), S_OK);
-}
-
 // The quad of a (0, 0, 32, 32) rectangle of a 512 x 256 texture, read back from
 // the vertex buffer the batcher drew from.
 TEST_F(SpriteTest, RectangleGivesItsTextureCoordinates) {
@@ -296,16 +229,100 @@ TEST_F(SpriteTest, RectangleGivesItsTextureCoordinates) {
     ASSERT_EQ(sprite_->End(), S_OK);
 }
 
-// Renders one batch and returns the presented frame.
-std::vector<std::uint32_t> Present(IDirect3DDevice9* device) {
-    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), S_OK);
-    std::vector<std::uint32_t> frame;
-    UINT width = 0;
-    UINT height = 0;
-    EXPECT_TRUE(ReadPresentedFrame(device, &frame, &width, &height));
-    EXPECT_EQ(width, 640u);
-    return frame;
+// Billboards: the position goes through the sprite transform, the quad keeps
+// facing the viewer at the transform's scale, and a negative scale mirrors it.
+struct BillboardCase {
+    const char* name;
+    float m11, m12, m21, m22;  // the sprite transform's upper-left 2 x 2
+    D3DXVECTOR3 position;
+    struct Probe {
+        int x, y;
+        std::uint32_t colour;
+    } probes[4];
+};
+
+void PrintTo(const BillboardCase& c, std::ostream* os) {
+    *os << c.name;
 }
+
+constexpr std::uint32_t kRed = 0xFFFF0000u;
+constexpr std::uint32_t kGreen = 0xFF00FF00u;
+constexpr std::uint32_t kBlack = 0xFF000000u;
+
+const BillboardCase kBillboards[] = {
+    // (10, 10) scaled to (20, 20), 4 x 4 texels to 8 x 8 pixels.
+    {"Scaled",
+     2,
+     0,
+     0,
+     2,
+     {10, 10, 0},
+     {{20, 20, kRed}, {27, 27, kGreen}, {28, 27, kBlack}, {27, 28, kBlack}}},
+    // (40, -20) rotated a quarter turn to (20, 40); the quad itself is not
+    // rotated: red stays left of green.
+    {"Rotated",
+     0,
+     1,
+     -1,
+     0,
+     {40, -20, 0},
+     {{20, 43, kRed}, {23, 40, kGreen}, {24, 40, kBlack}, {20, 44, kBlack}}},
+    // (-50, 10) mirrored to (50, 10); the quad runs leftwards from x = 50.
+    {"Mirrored",
+     -1,
+     0,
+     0,
+     1,
+     {-50, 10, 0},
+     {{46, 10, kGreen}, {49, 10, kRed}, {50, 10, kBlack}, {45, 10, kBlack}}},
+};
+
+class SpriteBillboardTest : public SpriteTest,
+                            public ::testing::WithParamInterface<BillboardCase> {};
+
+TEST_P(SpriteBillboardTest, QuadFacesTheViewerAtTheTransformsScale) {
+    const BillboardCase& c = GetParam();
+    // 4 x 4: two red columns, then two green ones.
+    const ComPtr<IDirect3DTexture9> halves = MakeTexture(4, 4, kRed);
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(halves->LockRect(0, &locked, nullptr, 0), S_OK);
+    for (int y = 0; y < 4; ++y) {
+        auto* row =
+            reinterpret_cast<std::uint32_t*>(static_cast<char*>(locked.pBits) + y * locked.Pitch);
+        row[2] = row[3] = kGreen;
+    }
+    halves->UnlockRect(0);
+    // Object space uses the device's own transforms: pixel coordinates here.
+    D3DMATRIX projection{};
+    projection._11 = 2.0f / 640.0f;
+    projection._22 = -2.0f / 480.0f;
+    projection._33 = 1.0f;
+    projection._41 = -1.0f - 1.0f / 640.0f;
+    projection._42 = 1.0f + 1.0f / 480.0f;
+    projection._44 = 1.0f;
+    device_->SetTransform(D3DTS_PROJECTION, &projection);
+    D3DXMATRIX transform;
+    D3DXMatrixIdentity(&transform);
+    transform._11 = c.m11;
+    transform._12 = c.m12;
+    transform._21 = c.m21;
+    transform._22 = c.m22;
+    ASSERT_EQ(sprite_->SetTransform(&transform), S_OK);
+
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+    device_->BeginScene();
+    ASSERT_EQ(sprite_->Begin(D3DXSPRITE_BILLBOARD), S_OK);
+    ASSERT_EQ(sprite_->Draw(halves.Get(), nullptr, nullptr, &c.position, 0xFFFFFFFF), S_OK);
+    ASSERT_EQ(sprite_->End(), S_OK);
+    device_->EndScene();
+    const std::vector<std::uint32_t> frame = PresentFrame(device_.Get());
+    for (const BillboardCase::Probe& probe : c.probes) {
+        EXPECT_EQ(frame[probe.y * 640 + probe.x], probe.colour) << probe.x << "," << probe.y;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sprite, SpriteBillboardTest, ::testing::ValuesIn(kBillboards),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SpriteTest, ScreenSpaceQuadCoversExactPixels) {
     const ComPtr<IDirect3DTexture9> red = MakeTexture(32, 32, 0xFFFF0000);
@@ -316,7 +333,7 @@ TEST_F(SpriteTest, ScreenSpaceQuadCoversExactPixels) {
     ASSERT_EQ(sprite_->Draw(red.Get(), nullptr, nullptr, &position, 0xFFFFFFFF), S_OK);
     ASSERT_EQ(sprite_->End(), S_OK);
     device_->EndScene();
-    const std::vector<std::uint32_t> frame = Present(device_.Get());
+    const std::vector<std::uint32_t> frame = PresentFrame(device_.Get());
     for (int y = 48; y < 84; ++y) {
         for (int x = 98; x < 134; ++x) {
             const bool inside = x >= 100 && x <= 131 && y >= 50 && y <= 81;
@@ -333,7 +350,7 @@ TEST_F(SpriteTest, TransparentTexelsShowTheBackground) {
     ASSERT_EQ(sprite_->Draw(clear.Get(), nullptr, nullptr, nullptr, 0xFFFFFFFF), S_OK);
     ASSERT_EQ(sprite_->End(), S_OK);
     device_->EndScene();
-    EXPECT_EQ(Present(device_.Get())[3 * 640 + 3], 0xFF0000FFu);
+    EXPECT_EQ(PresentFrame(device_.Get())[3 * 640 + 3], 0xFF0000FFu);
 }
 
 TEST_F(SpriteTest, SetTransformInsideBatchAffectsOnlyLaterSprites) {
@@ -350,7 +367,7 @@ TEST_F(SpriteTest, SetTransformInsideBatchAffectsOnlyLaterSprites) {
     ASSERT_EQ(sprite_->Draw(red.Get(), nullptr, nullptr, &at, 0xFFFFFFFF), S_OK);
     ASSERT_EQ(sprite_->End(), S_OK);
     device_->EndScene();
-    const std::vector<std::uint32_t> frame = Present(device_.Get());
+    const std::vector<std::uint32_t> frame = PresentFrame(device_.Get());
     EXPECT_EQ(frame[11 * 640 + 11], 0xFFFF0000u);   // first sprite untouched
     EXPECT_EQ(frame[11 * 640 + 111], 0xFFFF0000u);  // second one moved
     EXPECT_EQ(frame[11 * 640 + 211], 0xFF000000u);  // never moved twice
@@ -379,7 +396,7 @@ TEST_F(SpriteTest, TextureCoordinatesOfASubRectangle) {
     ASSERT_EQ(sprite_->Draw(split.Get(), &right, nullptr, &b, 0xFFFFFFFF), S_OK);
     ASSERT_EQ(sprite_->End(), S_OK);
     device_->EndScene();
-    const std::vector<std::uint32_t> frame = Present(device_.Get());
+    const std::vector<std::uint32_t> frame = PresentFrame(device_.Get());
     EXPECT_EQ(frame[16 * 640 + 31], 0xFFFF0000u);
     EXPECT_EQ(frame[16 * 640 + 41], 0xFF00FF00u);
     EXPECT_EQ(frame[16 * 640 + 71], 0xFF00FF00u);
@@ -397,7 +414,7 @@ TEST_F(SpriteTest, GrowthKeepsQueuedSprites) {
     }
     ASSERT_EQ(sprite_->End(), S_OK);
     device_->EndScene();
-    const std::vector<std::uint32_t> frame = Present(device_.Get());
+    const std::vector<std::uint32_t> frame = PresentFrame(device_.Get());
     for (int i = 0; i < 65 && i * 8 < 640; ++i) {
         EXPECT_EQ(frame[640 + i * 8 + 1], 0xFFFF0000u) << i;
     }

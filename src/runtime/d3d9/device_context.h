@@ -7,7 +7,7 @@
 #include "vellorn/d3d9.h"
 
 class DeviceContext {
-public:
+  public:
     // The device's own interface, without a reference added.
     virtual IDirect3DDevice9* PublicDevice() = 0;
     virtual const DeviceProfile& Profile() const = 0;
@@ -22,6 +22,6 @@ public:
     // arguments, for the call log's lock records.
     virtual void BufferLocked(IDirect3DResource9* buffer, UINT offset, UINT size, DWORD flags) = 0;
 
-protected:
+  protected:
     ~DeviceContext() = default;
 };

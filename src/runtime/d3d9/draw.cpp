@@ -120,7 +120,8 @@ HRESULT Device::CheckVertexInStream(std::uint64_t index, const VertexLayout& lay
 
 void Device::FetchVertex(UINT index, RasterVertex* vertex, const VertexLayout& layout) {
     const BufferStorage* stream = StorageOf(state_.streamBuffer.Get());
-    const BYTE* data = stream->data + state_.streamOffset + std::size_t{index} * state_.streamStride;
+    const BYTE* data =
+        stream->data + state_.streamOffset + std::size_t{index} * state_.streamStride;
     float position[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     std::memcpy(position, data + layout.positionOffset,
                 sizeof(float) * static_cast<std::size_t>(std::min(layout.positionFloats, 3)));

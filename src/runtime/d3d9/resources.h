@@ -14,9 +14,8 @@
 HRESULT CreateTextureResource(DeviceContext& device, UINT width, UINT height, UINT levels,
                               DWORD usage, D3DFORMAT format, D3DPOOL pool,
                               IDirect3DTexture9** texture);
-HRESULT CreateCubeTextureResource(DeviceContext& device, UINT edgeLength, UINT levels,
-                                  DWORD usage, D3DFORMAT format, D3DPOOL pool,
-                                  IDirect3DCubeTexture9** texture);
+HRESULT CreateCubeTextureResource(DeviceContext& device, UINT edgeLength, UINT levels, DWORD usage,
+                                  D3DFORMAT format, D3DPOOL pool, IDirect3DCubeTexture9** texture);
 HRESULT CreateVolumeTextureResource(DeviceContext& device, UINT width, UINT height, UINT depth,
                                     UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                                     IDirect3DVolumeTexture9** texture);
@@ -27,8 +26,8 @@ HRESULT CreateSurfaceResource(DeviceContext& device, UINT width, UINT height, D3
                               IDirect3DSurface9** surface);
 HRESULT CreateVertexBufferResource(DeviceContext& device, UINT length, DWORD usage, DWORD fvf,
                                    D3DPOOL pool, IDirect3DVertexBuffer9** buffer);
-HRESULT CreateIndexBufferResource(DeviceContext& device, UINT length, DWORD usage,
-                                  D3DFORMAT format, D3DPOOL pool, IDirect3DIndexBuffer9** buffer);
+HRESULT CreateIndexBufferResource(DeviceContext& device, UINT length, DWORD usage, D3DFORMAT format,
+                                  D3DPOOL pool, IDirect3DIndexBuffer9** buffer);
 HRESULT CreateVertexDeclarationResource(DeviceContext& device, const D3DVERTEXELEMENT9* elements,
                                         IDirect3DVertexDeclaration9** declaration);
 

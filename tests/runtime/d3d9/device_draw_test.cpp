@@ -269,7 +269,8 @@ TEST_P(DrawChecksTest, InvalidDrawsAreRefused) {
     EXPECT_EQ(frame[60 * 640 + 110], GetParam() ? Texel(10, 10) : 0xFF000000u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Draw, DrawChecksTest, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "Rasterised" : "Unrasterised"; });
+INSTANTIATE_TEST_SUITE_P(Draw, DrawChecksTest, ::testing::Bool(), [](const auto& info) {
+    return info.param ? "Rasterised" : "Unrasterised";
+});
 
 }  // namespace

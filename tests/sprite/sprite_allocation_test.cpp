@@ -1,0 +1,93 @@
+// The batcher allocates nothing per sprite: its arrays grow geometrically and
+// are reused by later batches. Counted with a replaced global operator new,
+// which is why this test is a program of its own.
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "sprite/sprite_fixture.h"
+
+namespace {
+
+std::atomic<long> allocations{0};
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+    ++allocations;
+    if (void* memory = std::malloc(size == 0 ? 1 : size)) {
+        return memory;
+    }
+    throw std::bad_alloc();
+}
+
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    ++allocations;
+    return std::malloc(size == 0 ? 1 : size);
+}
+
+void* operator new[](std::size_t size) {
+    return operator new(size);
+}
+
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+    return operator new(size, tag);
+}
+
+void operator delete(void* memory) noexcept {
+    std::free(memory);
+}
+
+void operator delete(void* memory, std::size_t) noexcept {
+    std::free(memory);
+}
+
+void operator delete[](void* memory) noexcept {
+    std::free(memory);
+}
+
+void operator delete[](void* memory, std::size_t) noexcept {
+    std::free(memory);
+}
+
+namespace {
+
+class SpriteAllocationTest : public SpriteTest {
+  protected:
+    // A device that checks draws without rasterising, so only the batcher's
+    // own work and the device's bookkeeping are counted.
+    void BeforeDevice() override {
+        DeviceProfile profile = DefaultDeviceProfile();
+        profile.rasterize = false;
+        InstallDeviceProfile(profile);
+    }
+
+    // One frame of sprites alternating between the two textures, sorted by
+    // texture; returns the allocations it made.
+    long Frame(int sprites) {
+        const long before = allocations.load();
+        device_->BeginScene();
+        EXPECT_EQ(sprite_->Begin(D3DXSPRITE_ALPHABLEND | D3DXSPRITE_SORT_TEXTURE), S_OK);
+        for (int i = 0; i < sprites; ++i) {
+            const D3DXVECTOR3 at = {static_cast<float>(i % 600), static_cast<float>(i % 400), 0.0f};
+            IDirect3DTexture9* texture = (i % 2) ? other_.Get() : texture_.Get();
+            EXPECT_EQ(sprite_->Draw(texture, nullptr, nullptr, &at, 0xFFFFFFFF), S_OK);
+        }
+        EXPECT_EQ(sprite_->End(), S_OK);
+        device_->EndScene();
+        return allocations.load() - before;
+    }
+};
+
+TEST_F(SpriteAllocationTest, GrowthIsGeometricAndLaterFramesAllocateNothing) {
+    EnableCallLog(false);
+    // 64 doubled to 131,072 is 11 growths of the four arrays; Begin's buffers
+    // and state blocks come on top once.
+    const long first = Frame(100000);
+    EXPECT_GT(first, 0);
+    EXPECT_LT(first, 200);
+    EXPECT_EQ(Frame(100000), 0);
+    EXPECT_EQ(Frame(860), 0);
+}
+
+}  // namespace
