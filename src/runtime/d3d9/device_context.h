@@ -1,6 +1,6 @@
 // What a device resource needs of the device that made it: its public
-// interface, its profile, fault injection and the call log with its lock records, and the count of
-// live default-pool resources that Reset checks.
+// interface, its profile, fault injection and the call log with its lock
+// records, and the count of live default-pool resources that Reset checks.
 #pragma once
 
 #include "runtime/d3d9/device_profile.h"

@@ -1,8 +1,8 @@
 // Test control of the software Direct3D 9 device: the profile that devices
 // created afterwards get, fault injection, the call log with the arguments of
-// draws and buffer locks, a device-loss hook
-// for the headless backend, the last presented frame of a headless device and
-// the state of the runtime's debug mute.
+// draws and buffer locks, a device-loss hook for the headless backend, the
+// last presented frame of a headless device and the state of the runtime's
+// debug mute.
 #pragma once
 
 #include <cstdint>

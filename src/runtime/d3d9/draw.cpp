@@ -109,8 +109,10 @@ static HRESULT BuildLayout(IDirect3DVertexDeclaration9* declaration, VertexLayou
 
 HRESULT Device::CheckVertexInStream(std::uint64_t index, const VertexLayout& layout) const {
     const BufferStorage* stream = StorageOf(state_.streamBuffer.Get());
-    const std::uint64_t start = std::uint64_t{state_.streamOffset} + index * state_.streamStride;
-    if (index > 0xFFFFFFFFu || start + layout.extent > stream->size) {
+    // Below 2^32 the product cannot overflow 64 bits.
+    if (index > 0xFFFFFFFFu ||
+        std::uint64_t{state_.streamOffset} + index * state_.streamStride + layout.extent >
+            stream->size) {
         ReportInvalidCall("Draw: vertex %llu lies outside the vertex buffer",
                           static_cast<unsigned long long>(index));
         return D3DERR_INVALIDCALL;

@@ -1,6 +1,5 @@
 // What the device objects share: the call log with its records and fault
-// injection, and the
-// runtime's debug output with its mute.
+// injection, and the runtime's debug output with its mute.
 #pragma once
 
 #include "runtime/d3d9/device_control.h"
