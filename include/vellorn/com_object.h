@@ -1,28 +1,17 @@
-// ComObject: the identity and reference counting of an object that implements
-// one COM-style interface. QueryInterface answers IUnknown and kIid with the
-// object itself and one more reference; the Release that drops the count to
-// zero destroys the object.
+// RefCounted and ComObject: the reference counting and the identity of an
+// object that implements one COM-style interface. ComObject's QueryInterface
+// answers IUnknown and kIid with the object itself and one more reference.
 #pragma once
 
 #include <atomic>
 
 #include "vellorn/unknown.h"
 
-template <class Interface, const IID& kIid>
-class ComObject : public Interface {
+// Reference counting of an object implementing Interface: it starts with one
+// reference, and the Release that drops the count to zero destroys it.
+template <class Interface>
+class RefCounted : public Interface {
   public:
-    HRESULT QueryInterface(REFIID riid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (riid == IID_IUnknown || riid == kIid) {
-            AddRef();
-            *object = static_cast<Interface*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
     ULONG AddRef() override { return ++references_; }
     ULONG Release() override {
         const ULONG left = --references_;
@@ -33,9 +22,29 @@ class ComObject : public Interface {
     }
 
   protected:
-    ComObject() = default;
-    virtual ~ComObject() = default;
+    RefCounted() = default;
+    virtual ~RefCounted() = default;
 
   private:
     std::atomic<ULONG> references_{1};
+};
+
+template <class Interface, const IID& kIid>
+class ComObject : public RefCounted<Interface> {
+  public:
+    HRESULT QueryInterface(REFIID riid, void** object) override {
+        if (object == nullptr) {
+            return E_POINTER;
+        }
+        if (riid == IID_IUnknown || riid == kIid) {
+            this->AddRef();
+            *object = static_cast<Interface*>(this);
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+
+  protected:
+    ComObject() = default;
 };

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "vellorn/com_object.h"
+
 namespace {
 
 // {6A3F1C2E-0B4D-4E8A-9C71-2D5E8F0A1B3C}
@@ -13,34 +15,18 @@ struct ITestThing : IUnknown {
 };
 
 // Counts its references and records its own destruction.
-class Thing final : public ITestThing {
+class Thing final : public ComObject<ITestThing, IID_ITestThing> {
   public:
     explicit Thing(bool* destroyed) : destroyed_(destroyed) {}
 
-    HRESULT QueryInterface(REFIID riid, void** object) override {
-        if (riid == IID_IUnknown || riid == IID_ITestThing) {
-            AddRef();
-            *object = static_cast<ITestThing*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++references_; }
-    ULONG Release() override {
-        const ULONG left = --references_;
-        if (left == 0) {
-            *destroyed_ = true;
-            delete this;
-        }
-        return left;
-    }
     int Value() override { return 7; }
-    ULONG references() const { return references_; }
+    ULONG references() {
+        AddRef();
+        return Release();
+    }
 
   private:
-    ~Thing() = default;
-    ULONG references_ = 1;
+    ~Thing() override { *destroyed_ = true; }
     bool* destroyed_;
 };
 

@@ -70,7 +70,7 @@ HRESULT BufferObject<Interface, Desc>::QueryInterface(REFIID riid, void** object
     }
     if (riid == IID_IUnknown || riid == IID_IDirect3DResource9 ||
         riid == BufferIds<Interface>::kPublic) {
-        AddRef();
+        this->AddRef();
         *object = static_cast<Interface*>(this);
         return S_OK;
     }

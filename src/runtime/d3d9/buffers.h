@@ -4,17 +4,17 @@
 // the same memory: nothing already drawn can be disturbed by writing to it.
 #pragma once
 
-#include <atomic>
 #include <vector>
 
 #include "runtime/d3d9/device_context.h"
 #include "runtime/d3d9/resources.h"
+#include "vellorn/com_object.h"
 
 template <class Interface, class Desc>
-class BufferObject final : public Interface {
+class BufferObject final : public RefCounted<Interface> {
   public:
     BufferObject(DeviceContext& device, const Desc& desc) : device_(device), desc_(desc) {}
-    ~BufferObject() {
+    ~BufferObject() override {
         if (reported_) {
             device_.ResourceDestroyed(desc_.Pool);
         }
@@ -24,14 +24,6 @@ class BufferObject final : public Interface {
     HRESULT Initialise();
 
     HRESULT QueryInterface(REFIID riid, void** object) override;
-    ULONG AddRef() override { return ++references_; }
-    ULONG Release() override {
-        const ULONG left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
     HRESULT GetDevice(IDirect3DDevice9** device) override;
     DWORD SetPriority(DWORD priority) override {
         const DWORD old = priority_;
@@ -59,7 +51,6 @@ class BufferObject final : public Interface {
   private:
     DeviceContext& device_;
     Desc desc_;
-    std::atomic<ULONG> references_{1};
     std::vector<BYTE> bytes_;
     BufferStorage storage_{};
     UINT lockCount_ = 0;

@@ -1,12 +1,12 @@
 #include "runtime/d3d9/direct3d.h"
 
-#include <atomic>
 #include <cstring>
 #include <new>
 
 #include "runtime/d3d9/device.h"
 #include "runtime/d3d9/device_control.h"
 #include "runtime/d3d9/runtime_services.h"
+#include "vellorn/com_object.h"
 #include "vellorn/win32_window.h"
 
 namespace {
@@ -16,30 +16,8 @@ bool DeviceTypeAvailable(const DeviceProfile& profile, D3DDEVTYPE type) {
            (type == D3DDEVTYPE_REF && profile.refAvailable);
 }
 
-class Direct3D final : public IDirect3D9 {
+class Direct3D final : public ComObject<IDirect3D9, IID_IDirect3D9> {
   public:
-    HRESULT QueryInterface(REFIID riid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (std::memcmp(&riid, &IID_IUnknown, sizeof(IID)) == 0 ||
-            std::memcmp(&riid, &IID_IDirect3D9, sizeof(IID)) == 0) {
-            AddRef();
-            *object = static_cast<IDirect3D9*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++references_; }
-    ULONG Release() override {
-        const ULONG left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-
     UINT GetAdapterCount() override {
         HRESULT ignored = S_OK;
         TakeInjectedFault("GetAdapterCount", &ignored);
@@ -200,9 +178,7 @@ class Direct3D final : public IDirect3D9 {
     }
 
   private:
-    ~Direct3D() = default;
-
-    std::atomic<ULONG> references_{1};
+    ~Direct3D() override = default;
 };
 
 }  // namespace

@@ -3,7 +3,6 @@
 // of managed textures, the priority and the automatic-mipmap filter.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -12,6 +11,7 @@
 #include "runtime/d3d9/surface.h"
 #include "runtime/d3d9/texture_rules.h"
 #include "runtime/d3d9/volume.h"
+#include "vellorn/com_object.h"
 
 // What every texture kind knows about itself, reachable through the private
 // IID_VellornTextureBase.
@@ -26,24 +26,16 @@ struct TextureFacts {
 // Interface is the public texture interface, kPublicIid its identifier and
 // kObjectIid the private identifier that finds the object behind it.
 template <class Interface, const IID& kPublicIid, const IID& kObjectIid>
-class TextureBase : public Interface {
+class TextureBase : public RefCounted<Interface> {
   public:
     TextureBase(DeviceContext& device, const TextureFacts& facts)
         : device_(device), facts_(facts) {}
-    virtual ~TextureBase() {
+    ~TextureBase() override {
         if (reported_) {
             device_.ResourceDestroyed(facts_.pool);
         }
     }
 
-    ULONG AddRef() override { return ++references_; }
-    ULONG Release() override {
-        const ULONG left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
     HRESULT GetDevice(IDirect3DDevice9** device) override {
         if (device == nullptr) {
             return D3DERR_INVALIDCALL;
@@ -113,7 +105,7 @@ class TextureBase : public Interface {
         }
         if (riid == IID_IUnknown || riid == IID_IDirect3DResource9 ||
             riid == IID_IDirect3DBaseTexture9 || riid == kPublicIid) {
-            AddRef();
+            this->AddRef();
             *object = static_cast<Interface*>(this);
             return S_OK;
         }
@@ -129,7 +121,6 @@ class TextureBase : public Interface {
     TextureFacts facts_;
 
   private:
-    std::atomic<ULONG> references_{1};
     DWORD priority_ = 0;
     DWORD lod_ = 0;
     D3DTEXTUREFILTERTYPE autoGenFilter_ = D3DTEXF_LINEAR;
