@@ -80,15 +80,7 @@ HRESULT BufferObject<Interface, Desc>::QueryInterface(REFIID riid, void** object
 
 template <class Interface, class Desc>
 HRESULT BufferObject<Interface, Desc>::GetDevice(IDirect3DDevice9** device) {
-    if (device == nullptr) {
-        return D3DERR_INVALIDCALL;
-    }
-    *device = device_.PublicDevice();
-    if (*device == nullptr) {
-        return D3DERR_INVALIDCALL;
-    }
-    (*device)->AddRef();
-    return S_OK;
+    return device_.HandOutDevice(device);
 }
 
 template <class Interface, class Desc>

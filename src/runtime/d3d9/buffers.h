@@ -26,11 +26,7 @@ class BufferObject final : public RefCounted<Interface> {
     HRESULT QueryInterface(REFIID riid, void** object) override;
     HRESULT GetDevice(IDirect3DDevice9** device) override;
     DWORD SetPriority(DWORD priority) override {
-        const DWORD old = priority_;
-        if (desc_.Pool == D3DPOOL_MANAGED) {
-            priority_ = priority;
-        }
-        return old;
+        return ExchangePriority(&priority_, priority, desc_.Pool);
     }
     DWORD GetPriority() override { return priority_; }
     void PreLoad() override {}

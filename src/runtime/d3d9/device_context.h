@@ -11,6 +11,18 @@ class DeviceContext {
     // The device's own interface, without a reference added.
     virtual IDirect3DDevice9* PublicDevice() = 0;
     virtual const DeviceProfile& Profile() const = 0;
+    // GetDevice of a resource: the device's interface with a reference added.
+    HRESULT HandOutDevice(IDirect3DDevice9** device) {
+        if (device == nullptr) {
+            return D3DERR_INVALIDCALL;
+        }
+        *device = PublicDevice();
+        if (*device == nullptr) {
+            return D3DERR_INVALIDCALL;
+        }
+        (*device)->AddRef();
+        return S_OK;
+    }
     // Records operation in the call log and answers whether an injected fault
     // makes it fail now; then *failure holds the code to return.
     virtual bool InjectedFailure(const char* operation, HRESULT* failure) = 0;

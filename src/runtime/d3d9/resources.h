@@ -72,6 +72,16 @@ const std::vector<D3DVERTEXELEMENT9>* ElementsOf(IDirect3DVertexDeclaration9* de
 
 D3DPOOL PoolOf(IDirect3DBaseTexture9* texture);
 
+// SetPriority of a resource in pool: only managed resources keep the
+// requested priority; every resource answers its previous one.
+inline DWORD ExchangePriority(DWORD* priority, DWORD requested, D3DPOOL pool) {
+    const DWORD old = *priority;
+    if (pool == D3DPOOL_MANAGED) {
+        *priority = requested;
+    }
+    return old;
+}
+
 // ---- copies between resources (the device's UpdateSurface, UpdateTexture and
 // StretchRect check the pools and formats and then call these) ----
 HRESULT UpdateSurfaceResource(IDirect3DSurface9* source, const RECT* sourceRect,

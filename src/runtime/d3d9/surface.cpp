@@ -75,23 +75,11 @@ ULONG SurfaceObject::Release() {
 }
 
 HRESULT SurfaceObject::GetDevice(IDirect3DDevice9** device) {
-    if (device == nullptr) {
-        return D3DERR_INVALIDCALL;
-    }
-    *device = device_.PublicDevice();
-    if (*device == nullptr) {
-        return D3DERR_INVALIDCALL;
-    }
-    (*device)->AddRef();
-    return S_OK;
+    return device_.HandOutDevice(device);
 }
 
 DWORD SurfaceObject::SetPriority(DWORD priority) {
-    const DWORD old = priority_;
-    if (storage_.pool == D3DPOOL_MANAGED) {
-        priority_ = priority;
-    }
-    return old;
+    return ExchangePriority(&priority_, priority, storage_.pool);
 }
 
 DWORD SurfaceObject::GetPriority() {

@@ -37,22 +37,10 @@ class TextureBase : public RefCounted<Interface> {
     }
 
     HRESULT GetDevice(IDirect3DDevice9** device) override {
-        if (device == nullptr) {
-            return D3DERR_INVALIDCALL;
-        }
-        *device = device_.PublicDevice();
-        if (*device == nullptr) {
-            return D3DERR_INVALIDCALL;
-        }
-        (*device)->AddRef();
-        return S_OK;
+        return device_.HandOutDevice(device);
     }
     DWORD SetPriority(DWORD priority) override {
-        const DWORD old = priority_;
-        if (facts_.pool == D3DPOOL_MANAGED) {
-            priority_ = priority;
-        }
-        return old;
+        return ExchangePriority(&priority_, priority, facts_.pool);
     }
     DWORD GetPriority() override { return priority_; }
     void PreLoad() override {}

@@ -80,15 +80,7 @@ class DeclarationObject final
         return ComObject::QueryInterface(riid, object);
     }
     HRESULT GetDevice(IDirect3DDevice9** device) override {
-        if (device == nullptr) {
-            return D3DERR_INVALIDCALL;
-        }
-        *device = device_.PublicDevice();
-        if (*device == nullptr) {
-            return D3DERR_INVALIDCALL;
-        }
-        (*device)->AddRef();
-        return S_OK;
+        return device_.HandOutDevice(device);
     }
     // With elements null only the count is given; it includes the end marker.
     HRESULT GetDeclaration(D3DVERTEXELEMENT9* elements, UINT* count) override {

@@ -46,15 +46,7 @@ HRESULT VolumeObject::QueryInterface(REFIID riid, void** object) {
 }
 
 HRESULT VolumeObject::GetDevice(IDirect3DDevice9** device) {
-    if (device == nullptr) {
-        return D3DERR_INVALIDCALL;
-    }
-    *device = device_.PublicDevice();
-    if (*device == nullptr) {
-        return D3DERR_INVALIDCALL;
-    }
-    (*device)->AddRef();
-    return S_OK;
+    return device_.HandOutDevice(device);
 }
 
 HRESULT VolumeObject::GetContainer(REFIID riid, void** container) {
