@@ -124,18 +124,6 @@ HRESULT SpriteBatcher::QueryInterface(REFIID riid, void** object) {
     return E_NOINTERFACE;
 }
 
-ULONG SpriteBatcher::AddRef() {
-    return ++refCount_;
-}
-
-ULONG SpriteBatcher::Release() {
-    const ULONG left = --refCount_;
-    if (left == 0) {
-        delete this;
-    }
-    return left;
-}
-
 HRESULT SpriteBatcher::GetDevice(IDirect3DDevice9** device) {
     if (device == nullptr) {
         DebugMessage(0, "ppDevice pointer is invalid");

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "vellorn/com_object.h"
 #include "vellorn/com_ptr.h"
 #include "vellorn/d3d9.h"
 #include "vellorn/d3dx_sprite.h"
@@ -22,10 +23,10 @@ inline constexpr UINT kSpriteBufferQuads = 4096;
 inline constexpr UINT kSpriteBufferVertices = kSpriteBufferQuads * 4;
 inline constexpr UINT kSpriteBufferIndices = kSpriteBufferQuads * 6;
 
-class SpriteBatcher final : public ID3DXSprite {
+class SpriteBatcher final : public RefCounted<ID3DXSprite> {
   public:
     SpriteBatcher() = default;
-    ~SpriteBatcher();
+    ~SpriteBatcher() override;
     SpriteBatcher(const SpriteBatcher&) = delete;
     SpriteBatcher& operator=(const SpriteBatcher&) = delete;
 
@@ -34,8 +35,6 @@ class SpriteBatcher final : public ID3DXSprite {
     HRESULT Initialize(IDirect3DDevice9* device);
 
     HRESULT QueryInterface(REFIID riid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT GetDevice(IDirect3DDevice9** device) override;
     HRESULT GetTransform(D3DXMATRIX* transform) override;
     HRESULT SetTransform(const D3DXMATRIX* transform) override;
@@ -72,7 +71,6 @@ class SpriteBatcher final : public ID3DXSprite {
     bool SortBatch();
     void Submit(bool sorted);
 
-    ULONG refCount_ = 1;
     ComPtr<IDirect3D9> d3d_;
     ComPtr<IDirect3DDevice9> device_;
     ComPtr<IDirect3DVertexDeclaration9> vertexDecl_;
