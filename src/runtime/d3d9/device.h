@@ -154,9 +154,11 @@ class Device final : public IDirect3DDevice9, public DeviceContext {
     void PresentToSdl(HWND window);
     void ReleaseSdlPresenter();
     // The checks both draw calls share; *skip when a lost device draws
-    // nothing. Computes the combined transform.
+    // nothing.
     HRESULT PrepareDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, VertexLayout* layout,
                         bool* skip);
+    // World times view times projection, for the vertices of a draw.
+    D3DMATRIX CombinedTransform() const;
     // Reports and fails when vertex index of stream 0 does not lie wholly
     // inside the stream's buffer.
     HRESULT CheckVertexInStream(std::uint64_t index, const VertexLayout& layout) const;

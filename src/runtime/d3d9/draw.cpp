@@ -172,6 +172,11 @@ void Device::FetchVertex(UINT index, RasterVertex* vertex, const VertexLayout& l
     }
 }
 
+D3DMATRIX Device::CombinedTransform() const {
+    return Multiply(Multiply(state_.transforms[D3DTS_WORLD], state_.transforms[D3DTS_VIEW]),
+                    state_.transforms[D3DTS_PROJECTION]);
+}
+
 HRESULT Device::PrepareDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, VertexLayout* layout,
                             bool* skip) {
     *skip = false;
@@ -202,8 +207,6 @@ HRESULT Device::PrepareDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, VertexLa
         ReportInvalidCall("Draw: no vertex buffer with a stride is set on stream 0");
         return D3DERR_INVALIDCALL;
     }
-    combined_ = Multiply(Multiply(state_.transforms[D3DTS_WORLD], state_.transforms[D3DTS_VIEW]),
-                         state_.transforms[D3DTS_PROJECTION]);
     return S_OK;
 }
 
@@ -221,6 +224,7 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
     if (FAILED(hr) || !profile_.rasterize) {
         return hr;
     }
+    combined_ = CombinedTransform();
     drawVertices_.resize(vertexCount);
     for (std::size_t i = 0; i < drawVertices_.size(); ++i) {
         FetchVertex(static_cast<UINT>(startVertex + i), &drawVertices_[i], layout);
@@ -286,6 +290,7 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
         return hr;
     }
     // Each vertex of the range is transformed once.
+    combined_ = CombinedTransform();
     vertexCache_.assign(numVertices, RasterVertex{});
     vertexCached_.assign(numVertices, false);
     drawVertices_.resize(indexCount);
