@@ -5,21 +5,12 @@
 
 HRESULT CubeTextureObject::Create(DeviceContext& device, const TextureRequest& request,
                                   IDirect3DCubeTexture9** texture) {
-    if (texture == nullptr) {
-        return D3DERR_INVALIDCALL;
-    }
-    *texture = nullptr;
-    UINT levels = 0;
-    HRESULT hr = CheckTextureRequest(device.Profile(), request, &levels);
+    std::unique_ptr<CubeTextureObject> object;
+    HRESULT hr = Allocate(device, request, D3DRTYPE_CUBETEXTURE, texture, &object);
     if (FAILED(hr)) {
         return hr;
     }
-    const TextureFacts facts{request.pool, request.usage, request.format, D3DRTYPE_CUBETEXTURE,
-                             levels};
-    std::unique_ptr<CubeTextureObject> object(new (std::nothrow) CubeTextureObject(device, facts));
-    if (!object) {
-        return E_OUTOFMEMORY;
-    }
+    const UINT levels = object->Facts().levels;
     try {
         object->surfaces_.resize(6 * static_cast<std::size_t>(levels));
     } catch (const std::bad_alloc&) {

@@ -6,20 +6,12 @@
 
 HRESULT TextureObject::Create(DeviceContext& device, const TextureRequest& request,
                               IDirect3DTexture9** texture) {
-    if (texture == nullptr) {
-        return D3DERR_INVALIDCALL;
-    }
-    *texture = nullptr;
-    UINT levels = 0;
-    HRESULT hr = CheckTextureRequest(device.Profile(), request, &levels);
+    std::unique_ptr<TextureObject> object;
+    HRESULT hr = Allocate(device, request, D3DRTYPE_TEXTURE, texture, &object);
     if (FAILED(hr)) {
         return hr;
     }
-    const TextureFacts facts{request.pool, request.usage, request.format, D3DRTYPE_TEXTURE, levels};
-    std::unique_ptr<TextureObject> object(new (std::nothrow) TextureObject(device, facts));
-    if (!object) {
-        return E_OUTOFMEMORY;
-    }
+    const UINT levels = object->Facts().levels;
     try {
         object->levels_.resize(levels);
         object->decoded_.resize(levels);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "runtime/d3d9/device_context.h"
@@ -71,6 +72,26 @@ class TextureBase : public RefCounted<Interface> {
     const TextureFacts& Facts() const { return facts_; }
 
   protected:
+    // The steps every texture kind's Create starts with: the output cleared,
+    // the request checked against the profile, the object allocated with its
+    // facts (their levels the count the request comes to).
+    template <class Object>
+    static HRESULT Allocate(DeviceContext& device, const TextureRequest& request,
+                            D3DRESOURCETYPE type, Interface** texture,
+                            std::unique_ptr<Object>* object) {
+        if (texture == nullptr) {
+            return D3DERR_INVALIDCALL;
+        }
+        *texture = nullptr;
+        UINT levels = 0;
+        const HRESULT hr = CheckTextureRequest(device.Profile(), request, &levels);
+        if (FAILED(hr)) {
+            return hr;
+        }
+        const TextureFacts facts{request.pool, request.usage, request.format, type, levels};
+        object->reset(new (std::nothrow) Object(device, facts));
+        return *object ? S_OK : E_OUTOFMEMORY;
+    }
     // Called once the texture is fully built: from then on its life counts
     // towards the device's resources.
     void ReportCreated() {
@@ -132,6 +153,7 @@ class TextureObject final
     std::vector<SampledLevel> Sampled();
 
   private:
+    friend TextureBase;
     using TextureBase::TextureBase;
 
     struct DecodedLevel {
@@ -161,6 +183,7 @@ class CubeTextureObject final : public TextureBase<IDirect3DCubeTexture9, IID_ID
     SurfaceObject* FaceLevel(DWORD face, UINT level);
 
   private:
+    friend TextureBase;
     using TextureBase::TextureBase;
 
     std::vector<std::unique_ptr<SurfaceObject>> surfaces_;  // face-major
@@ -182,6 +205,7 @@ class VolumeTextureObject final
     VolumeObject* Level(UINT level) { return levels_[level].get(); }
 
   private:
+    friend TextureBase;
     using TextureBase::TextureBase;
 
     std::vector<std::unique_ptr<VolumeObject>> levels_;

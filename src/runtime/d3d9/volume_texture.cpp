@@ -5,22 +5,12 @@
 
 HRESULT VolumeTextureObject::Create(DeviceContext& device, const TextureRequest& request,
                                     IDirect3DVolumeTexture9** texture) {
-    if (texture == nullptr) {
-        return D3DERR_INVALIDCALL;
-    }
-    *texture = nullptr;
-    UINT levels = 0;
-    HRESULT hr = CheckTextureRequest(device.Profile(), request, &levels);
+    std::unique_ptr<VolumeTextureObject> object;
+    HRESULT hr = Allocate(device, request, D3DRTYPE_VOLUMETEXTURE, texture, &object);
     if (FAILED(hr)) {
         return hr;
     }
-    const TextureFacts facts{request.pool, request.usage, request.format, D3DRTYPE_VOLUMETEXTURE,
-                             levels};
-    std::unique_ptr<VolumeTextureObject> object(new (std::nothrow)
-                                                    VolumeTextureObject(device, facts));
-    if (!object) {
-        return E_OUTOFMEMORY;
-    }
+    const UINT levels = object->Facts().levels;
     try {
         object->levels_.resize(levels);
     } catch (const std::bad_alloc&) {
