@@ -201,6 +201,16 @@ class Device final : public IDirect3DDevice9, public DeviceContext {
     std::uint32_t textureFormat_ = 0;
 };
 
+// A Get call's hand-out: object with a reference added, or empty.
+template <class T>
+HRESULT HandOut(T* object, T** out) {
+    if (object != nullptr) {
+        object->AddRef();
+    }
+    *out = object;
+    return S_OK;
+}
+
 // Every device operation starts here: the call is logged, and an injected
 // fault makes it return the fault's code at once.
 #define DEVICE_OPERATION(name)                   \
