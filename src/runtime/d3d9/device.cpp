@@ -224,26 +224,25 @@ HRESULT Device::Reset(D3DPRESENT_PARAMETERS* presentParameters) {
         ReportInvalidCall("Reset: called between BeginScene and EndScene");
         return D3DERR_INVALIDCALL;
     }
-    // The back buffer is the device's own default-pool surface; any other
-    // one alive, a reference held on the back buffer or a live state block
-    // keeps the device from resetting.
-    int ownSurfaces = 0;
-    bool backBufferHeld = false;
-    if (backBuffer_) {
-        ownSurfaces = 1;
-        backBuffer_->AddRef();
-        backBufferHeld = backBuffer_->Release() > 1;
-    }
-    if (defaultPoolResources_ > ownSurfaces || backBufferHeld || liveStateBlocks_ > 0) {
+    // What the device itself holds goes first: bound streams, indices,
+    // textures and declaration, and a state block being recorded. Only what
+    // the application still holds can keep the device from resetting.
+    recording_.reset();
+    SetDefaultState(state_, parameters_.BackBufferWidth, parameters_.BackBufferHeight,
+                    parameters_.EnableAutoDepthStencil != FALSE);
+    const int heldResources = ApplicationHeldDefaultPoolResources();
+    if (heldResources > 0 || liveStateBlocks_ > 0) {
         ReportInvalidCall(
             "Reset: %d default-pool resource(s) and %d state block(s) are still alive; release "
             "them before Reset",
-            defaultPoolResources_ - ownSurfaces + (backBufferHeld ? 1 : 0), liveStateBlocks_);
+            heldResources, liveStateBlocks_);
+        lost_ = true;
         return D3DERR_INVALIDCALL;
     }
     D3DPRESENT_PARAMETERS completed = *presentParameters;
     HRESULT hr = CompletePresentParameters(profile_, creation_.hFocusWindow, &completed);
     if (FAILED(hr)) {
+        lost_ = true;
         return hr;
     }
     const D3DPRESENT_PARAMETERS previous = parameters_;
@@ -252,14 +251,26 @@ HRESULT Device::Reset(D3DPRESENT_PARAMETERS* presentParameters) {
     if (FAILED(hr)) {
         parameters_ = previous;
         CreateBackBuffer();
+        lost_ = true;
         return hr;
     }
     *presentParameters = completed;
-    recording_.reset();
     SetDefaultState(state_, parameters_.BackBufferWidth, parameters_.BackBufferHeight,
                     parameters_.EnableAutoDepthStencil != FALSE);
     lost_ = false;
     return S_OK;
+}
+
+int Device::ApplicationHeldDefaultPoolResources() const {
+    // The back buffer is the device's own default-pool surface; a reference
+    // the application holds on it counts like any other resource.
+    int held = defaultPoolResources_;
+    if (backBuffer_) {
+        backBuffer_->AddRef();
+        const bool backBufferHeld = backBuffer_->Release() > 1;
+        held -= backBufferHeld ? 0 : 1;
+    }
+    return held;
 }
 
 // ---- surfaces ----

@@ -145,6 +145,10 @@ class Device final : public IDirect3DDevice9, public DeviceContext {
     ~Device();
 
     HRESULT CreateBackBuffer();
+    // Live default-pool resources that the application holds: every one but
+    // the device's own back buffer, which counts only while the application
+    // holds a reference to it.
+    int ApplicationHeldDefaultPoolResources() const;
     // Logs the operation and checks for an injected fault; quiet while a
     // state block applies its states.
     bool DeviceOperation(const char* operation, HRESULT* failure);
