@@ -59,7 +59,7 @@ class SpriteAllocationTest : public SpriteTest {
     void BeforeDevice() override {
         DeviceProfile profile = DefaultDeviceProfile();
         profile.rasterize = false;
-        InstallDeviceProfile(profile);
+        UseProfile(profile);
     }
 
     // One frame of sprites alternating between the two textures, sorted by

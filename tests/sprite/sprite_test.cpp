@@ -429,7 +429,7 @@ class SpriteNoBlendTest : public SpriteTest {
                 format.postPixelShaderBlending = false;
             }
         }
-        InstallDeviceProfile(profile);
+        UseProfile(profile);
     }
 };
 

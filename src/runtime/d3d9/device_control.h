@@ -12,8 +12,8 @@
 #include "runtime/d3d9/device_profile.h"
 #include "vellorn/d3d9.h"
 
-// The profile of the Direct3D object's answers and of every device created
-// from now on. ResetDeviceControl returns to DefaultDeviceProfile().
+// The profile of every Direct3D object created from now on (each keeps the
+// one it was made with, for its answers and its devices). ResetDeviceControl returns to DefaultDeviceProfile().
 void InstallDeviceProfile(const DeviceProfile& profile);
 DeviceProfile ActiveDeviceProfile();
 

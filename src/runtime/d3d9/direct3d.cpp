@@ -16,8 +16,13 @@ bool DeviceTypeAvailable(const DeviceProfile& profile, D3DDEVTYPE type) {
            (type == D3DDEVTYPE_REF && profile.refAvailable);
 }
 
+// The Direct3D object keeps the device profile installed when it was made:
+// its answers and the devices it creates agree for its whole life, whatever
+// profile is installed later.
 class Direct3D final : public ComObject<IDirect3D9, IID_IDirect3D9> {
   public:
+    Direct3D() : profile_(ActiveDeviceProfile()) {}
+
     UINT GetAdapterCount() override {
         HRESULT ignored = S_OK;
         TakeInjectedFault("GetAdapterCount", &ignored);
@@ -52,11 +57,10 @@ class Direct3D final : public ComObject<IDirect3D9, IID_IDirect3D9> {
             ReportInvalidCall("CheckDeviceFormat: adapter %u does not exist", adapter);
             return D3DERR_INVALIDCALL;
         }
-        const DeviceProfile profile = ActiveDeviceProfile();
-        if (!DeviceTypeAvailable(profile, deviceType) || adapterFormat != D3DFMT_X8R8G8B8) {
+        if (!DeviceTypeAvailable(profile_, deviceType) || adapterFormat != D3DFMT_X8R8G8B8) {
             return D3DERR_NOTAVAILABLE;
         }
-        const FormatSupport* support = FindFormat(profile, checkFormat);
+        const FormatSupport* support = FindFormat(profile_, checkFormat);
         if (support == nullptr) {
             return D3DERR_NOTAVAILABLE;
         }
@@ -113,11 +117,10 @@ class Direct3D final : public ComObject<IDirect3D9, IID_IDirect3D9> {
             ReportInvalidCall("GetDeviceCaps: adapter %u does not exist or null output", adapter);
             return D3DERR_INVALIDCALL;
         }
-        const DeviceProfile profile = ActiveDeviceProfile();
-        if (!DeviceTypeAvailable(profile, deviceType)) {
+        if (!DeviceTypeAvailable(profile_, deviceType)) {
             return D3DERR_NOTAVAILABLE;
         }
-        *caps = profile.caps;
+        *caps = profile_.caps;
         caps->DeviceType = deviceType;
         caps->AdapterOrdinal = adapter;
         return S_OK;
@@ -151,23 +154,22 @@ class Direct3D final : public ComObject<IDirect3D9, IID_IDirect3D9> {
             ReportInvalidCall("CreateDevice: exactly one vertex-processing flag is required");
             return D3DERR_INVALIDCALL;
         }
-        const DeviceProfile profile = ActiveDeviceProfile();
         const bool processingOk =
             (processing == D3DCREATE_HARDWARE_VERTEXPROCESSING &&
-             profile.hardwareVertexProcessing) ||
+             profile_.hardwareVertexProcessing) ||
             (processing == D3DCREATE_SOFTWARE_VERTEXPROCESSING &&
-             profile.softwareVertexProcessing) ||
-            (processing == D3DCREATE_MIXED_VERTEXPROCESSING && profile.mixedVertexProcessing);
-        if (!DeviceTypeAvailable(profile, deviceType) || !processingOk) {
+             profile_.softwareVertexProcessing) ||
+            (processing == D3DCREATE_MIXED_VERTEXPROCESSING && profile_.mixedVertexProcessing);
+        if (!DeviceTypeAvailable(profile_, deviceType) || !processingOk) {
             return D3DERR_NOTAVAILABLE;
         }
         D3DPRESENT_PARAMETERS completed = *presentParameters;
-        const HRESULT hr = CompletePresentParameters(profile, focusWindow, &completed);
+        const HRESULT hr = CompletePresentParameters(profile_, focusWindow, &completed);
         if (FAILED(hr)) {
             return hr;
         }
         IDirect3DDevice9* created = nullptr;
-        const HRESULT created_hr = Device::Create(this, profile, deviceType, focusWindow,
+        const HRESULT created_hr = Device::Create(this, profile_, deviceType, focusWindow,
                                                   behaviorFlags, completed, &created);
         if (FAILED(created_hr)) {
             return created_hr;
@@ -179,6 +181,8 @@ class Direct3D final : public ComObject<IDirect3D9, IID_IDirect3D9> {
 
   private:
     ~Direct3D() override = default;
+
+    const DeviceProfile profile_;
 };
 
 }  // namespace

@@ -229,7 +229,7 @@ class DrawChecksTest : public DrawTest, public ::testing::WithParamInterface<boo
     void BeforeDevice() override {
         DeviceProfile profile = DefaultDeviceProfile();
         profile.rasterize = GetParam();
-        InstallDeviceProfile(profile);
+        UseProfile(profile);
     }
 };
 

@@ -89,7 +89,7 @@ TEST_P(CreationTest, AnswersAsTheProfileAllows) {
     DeviceProfile profile = DefaultDeviceProfile();
     profile.halAvailable = c.hal;
     profile.hardwareVertexProcessing = c.hardwareProcessing;
-    InstallDeviceProfile(profile);
+    UseProfile(profile);
     D3DPRESENT_PARAMETERS parameters = GameParameters();
     parameters.Windowed = c.windowed;
     ComPtr<IDirect3DDevice9> device;
@@ -122,6 +122,24 @@ INSTANTIATE_TEST_SUITE_P(
                      FALSE, D3DERR_NOTAVAILABLE}),
     [](const ::testing::TestParamInfo<CreationCase>& info) { return info.param.name; });
 
+TEST_F(DeviceTest, AProfileInstalledLaterLeavesTheDirect3DObjectAndItsDevicesAlone) {
+    DeviceProfile noHal = DefaultDeviceProfile();
+    noHal.halAvailable = false;
+    noHal.caps.MaxTextureWidth = 16;
+    InstallDeviceProfile(noHal);
+
+    D3DCAPS9 caps{};
+    EXPECT_EQ(direct3D_->GetDeviceCaps(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, &caps), S_OK);
+    EXPECT_EQ(caps.MaxTextureWidth, DefaultDeviceProfile().caps.MaxTextureWidth);
+    ComPtr<IDirect3DDevice9> device = MakeDevice();
+    ASSERT_TRUE(device);
+    ASSERT_EQ(device->GetDeviceCaps(&caps), S_OK);
+    EXPECT_EQ(caps.MaxTextureWidth, DefaultDeviceProfile().caps.MaxTextureWidth);
+
+    auto later = ComPtr<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
+    EXPECT_EQ(later->GetDeviceCaps(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, &caps), D3DERR_NOTAVAILABLE);
+}
+
 struct FormatCase {
     const char* name;
     D3DFORMAT adapterFormat;
@@ -139,7 +157,7 @@ TEST_P(CheckFormatTest, AnswersFromTheProfile) {
     profile.formats = {{D3DFMT_A8R8G8B8, true, true, false, true, true, true, true, true, false},
                        {D3DFMT_DXT1, true, false, false, false, false, true, false, false, false},
                        {D3DFMT_L8, true, true, true, false, false, false, false, false, true}};
-    InstallDeviceProfile(profile);
+    UseProfile(profile);
     const FormatCase& c = GetParam();
     EXPECT_EQ(direct3D_->CheckDeviceFormat(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, c.adapterFormat,
                                            c.usage, c.type, c.format),

@@ -37,6 +37,14 @@ class DeviceTest : public ::testing::Test {
         ResetModuleTable();
     }
 
+    // Installs profile and makes the Direct3D object again, so that it and
+    // the devices it creates answer from profile.
+    void UseProfile(const DeviceProfile& profile) {
+        InstallDeviceProfile(profile);
+        direct3D_ = ComPtr<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
+        ASSERT_TRUE(direct3D_);
+    }
+
     static HWND MakeWindow(int width, int height) {
         WNDCLASSEXA windowClass{};
         windowClass.cbSize = sizeof windowClass;
