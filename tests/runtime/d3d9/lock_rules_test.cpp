@@ -173,4 +173,61 @@ INSTANTIATE_TEST_SUITE_P(
         LockRow{"BufferManaged", Kind::Buffer, D3DPOOL_MANAGED, 0, false, "YYNNNNNYN", true}),
     [](const auto& info) { return info.param.name; });
 
+// Rects, boxes and ranges reaching past the resource are refused, however
+// large their numbers; the ones just inside are taken.
+TEST(LockRanges, PastTheResourceAreRefused) {
+    FakeDeviceContext device;
+    IDirect3DSurface9* rawSurface = nullptr;
+    ASSERT_EQ(CreateSurfaceResource(device, 8, 8, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, 0, true,
+                                    &rawSurface),
+              S_OK);
+    ComPtr<IDirect3DSurface9> surface = ComPtr<IDirect3DSurface9>::Adopt(rawSurface);
+    constexpr LONG kLongMax = 0x7FFFFFFF;
+    const RECT rects[] = {{0, 0, 8, 8},        {0, 0, 9, 8},        {-1, 0, 8, 8},
+                          {0, 0, kLongMax, 8}, {7, 7, 8, kLongMax}, {kLongMax - 1, 0, kLongMax, 1}};
+    for (std::size_t i = 0; i < std::size(rects); ++i) {
+        D3DLOCKED_RECT locked{};
+        EXPECT_EQ(surface->LockRect(&locked, &rects[i], 0), i == 0 ? S_OK : D3DERR_INVALIDCALL)
+            << "rect " << i;
+        surface->UnlockRect();
+    }
+
+    IDirect3DVolumeTexture9* rawVolume = nullptr;
+    ASSERT_EQ(CreateVolumeTextureResource(device, 4, 4, 4, 1, 0, D3DFMT_L8, D3DPOOL_SYSTEMMEM,
+                                          &rawVolume),
+              S_OK);
+    ComPtr<IDirect3DVolumeTexture9> volume = ComPtr<IDirect3DVolumeTexture9>::Adopt(rawVolume);
+    D3DLOCKED_BOX whole{};
+    ASSERT_EQ(volume->LockBox(0, &whole, nullptr, D3DLOCK_READONLY), S_OK);
+    ASSERT_EQ(volume->UnlockBox(0), S_OK);
+    // The first box is the last texel of the 4 x 4 x 4 L8 volume.
+    const D3DBOX boxes[] = {{3, 3, 4, 4, 3, 4},
+                            {0, 0, 5, 4, 0, 4},
+                            {0, 0, 4, 4, 0, 0xFFFFFFFF},
+                            {0xFFFFFFFE, 0, 0xFFFFFFFF, 4, 0, 4}};
+    for (std::size_t i = 0; i < std::size(boxes); ++i) {
+        D3DLOCKED_BOX locked{};
+        EXPECT_EQ(volume->LockBox(0, &locked, &boxes[i], 0), i == 0 ? S_OK : D3DERR_INVALIDCALL)
+            << "box " << i;
+        if (i == 0) {
+            EXPECT_EQ(static_cast<BYTE*>(locked.pBits) - static_cast<BYTE*>(whole.pBits), 63);
+        }
+        volume->UnlockBox(0);
+    }
+
+    IDirect3DIndexBuffer9* rawBuffer = nullptr;
+    ASSERT_EQ(
+        CreateIndexBufferResource(device, 64, 0, D3DFMT_INDEX16, D3DPOOL_SYSTEMMEM, &rawBuffer),
+        S_OK);
+    ComPtr<IDirect3DIndexBuffer9> buffer = ComPtr<IDirect3DIndexBuffer9>::Adopt(rawBuffer);
+    const UINT ranges[][2] = {{60, 4}, {60, 5}, {16, 0xFFFFFFF0u}, {0xFFFFFFFFu, 1}, {65, 0}};
+    for (std::size_t i = 0; i < std::size(ranges); ++i) {
+        void* data = nullptr;
+        EXPECT_EQ(buffer->Lock(ranges[i][0], ranges[i][1], &data, 0),
+                  i == 0 ? S_OK : D3DERR_INVALIDCALL)
+            << "range " << i;
+        buffer->Unlock();
+    }
+}
+
 }  // namespace
