@@ -3,24 +3,10 @@
 #include <memory>
 #include <new>
 
-#include "runtime/d3d9/resource_identity.h"
+#include "runtime/d3d9/lock_rules.h"
+#include "runtime/d3d9/resource_sizes.h"
 
 namespace {
-
-template <class Interface>
-struct BufferIds;
-template <>
-struct BufferIds<IDirect3DVertexBuffer9> {
-    static constexpr const IID& kPublic = IID_IDirect3DVertexBuffer9;
-    static constexpr const IID& kPrivate = IID_VellornVertexBufferObject;
-    static constexpr const char* kLock = "IDirect3DVertexBuffer9::Lock";
-};
-template <>
-struct BufferIds<IDirect3DIndexBuffer9> {
-    static constexpr const IID& kPublic = IID_IDirect3DIndexBuffer9;
-    static constexpr const IID& kPrivate = IID_VellornIndexBufferObject;
-    static constexpr const char* kLock = "IDirect3DIndexBuffer9::Lock";
-};
 
 constexpr DWORD kBufferUsages = D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC | D3DUSAGE_SOFTWAREPROCESSING;
 
@@ -34,7 +20,7 @@ template <class Object, class Interface, class Desc>
 HRESULT CreateBuffer(DeviceContext& device, const Desc& desc, Interface** buffer) {
     std::unique_ptr<Object> object(new (std::nothrow) Object(device, desc));
     if (!object) {
-        return E_OUTOFMEMORY;
+        return OutOfMemoryIn(desc.Pool);
     }
     const HRESULT hr = object->Initialise();
     if (FAILED(hr)) {
@@ -48,10 +34,17 @@ HRESULT CreateBuffer(DeviceContext& device, const Desc& desc, Interface** buffer
 
 template <class Interface, class Desc>
 HRESULT BufferObject<Interface, Desc>::Initialise() {
+    const HRESULT hr = CheckAllocation(device_.Profile(), desc_.Pool, desc_.Size);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    if (!identity_.Registered()) {
+        return OutOfMemoryIn(desc_.Pool);
+    }
     try {
         bytes_.assign(desc_.Size, 0);
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return OutOfMemoryIn(desc_.Pool);
     }
     storage_ = {bytes_.data(), desc_.Size, desc_.Format};
     device_.ResourceCreated(desc_.Pool);
@@ -64,12 +57,8 @@ HRESULT BufferObject<Interface, Desc>::QueryInterface(REFIID riid, void** object
     if (object == nullptr) {
         return E_POINTER;
     }
-    if (riid == BufferIds<Interface>::kPrivate) {
-        *object = this;
-        return S_OK;
-    }
     if (riid == IID_IUnknown || riid == IID_IDirect3DResource9 ||
-        riid == BufferIds<Interface>::kPublic) {
+        riid == BufferTraits<Interface>::kPublic) {
         this->AddRef();
         *object = static_cast<Interface*>(this);
         return S_OK;
@@ -86,21 +75,15 @@ HRESULT BufferObject<Interface, Desc>::GetDevice(IDirect3DDevice9** device) {
 template <class Interface, class Desc>
 HRESULT BufferObject<Interface, Desc>::Lock(UINT offset, UINT size, void** data, DWORD flags) {
     HRESULT failure = S_OK;
-    if (device_.InjectedFailure(BufferIds<Interface>::kLock, &failure)) {
+    if (device_.InjectedFailure(BufferTraits<Interface>::kLock, &failure)) {
         return failure;
     }
     if (data == nullptr) {
         return D3DERR_INVALIDCALL;
     }
     *data = nullptr;
-    const bool dynamic = (desc_.Usage & D3DUSAGE_DYNAMIC) != 0;
-    const bool discard = (flags & D3DLOCK_DISCARD) != 0;
-    const bool noOverwrite = (flags & D3DLOCK_NOOVERWRITE) != 0;
-    // Discard and no-overwrite are promises about memory in use by the
-    // device, made only for dynamic buffers; the two exclude each other and
-    // a read-only lock.
-    if (((discard || noOverwrite) && !dynamic) || (discard && noOverwrite) ||
-        ((discard || noOverwrite) && (flags & D3DLOCK_READONLY) != 0)) {
+    if (FAILED(CheckLock({LockedKind::Buffer, desc_.Pool, desc_.Usage, false, lockCount_ != 0},
+                         flags))) {
         return D3DERR_INVALIDCALL;
     }
     // A size of 0 locks from offset to the end.
@@ -155,13 +138,11 @@ HRESULT CreateIndexBufferResource(DeviceContext& device, UINT length, DWORD usag
 }
 
 const BufferStorage* StorageOf(IDirect3DVertexBuffer9* buffer) {
-    VertexBufferObject* object =
-        ImplementationOf<VertexBufferObject>(buffer, IID_VellornVertexBufferObject);
+    VertexBufferObject* object = ResourceCast<VertexBufferObject>(buffer);
     return object == nullptr ? nullptr : &object->Storage();
 }
 
 const BufferStorage* StorageOf(IDirect3DIndexBuffer9* buffer) {
-    IndexBufferObject* object =
-        ImplementationOf<IndexBufferObject>(buffer, IID_VellornIndexBufferObject);
+    IndexBufferObject* object = ResourceCast<IndexBufferObject>(buffer);
     return object == nullptr ? nullptr : &object->Storage();
 }

@@ -7,20 +7,42 @@
 #include <vector>
 
 #include "runtime/d3d9/device_context.h"
+#include "runtime/d3d9/resource_identity.h"
 #include "runtime/d3d9/resources.h"
 #include "vellorn/com_object.h"
+
+// Per kind of buffer: its public identifier, its resource kind and the name
+// its Lock has in the call log.
+template <class Interface>
+struct BufferTraits;
+template <>
+struct BufferTraits<IDirect3DVertexBuffer9> {
+    static constexpr const IID& kPublic = IID_IDirect3DVertexBuffer9;
+    static constexpr ResourceKind kKind = ResourceKind::VertexBuffer;
+    static constexpr const char* kLock = "IDirect3DVertexBuffer9::Lock";
+};
+template <>
+struct BufferTraits<IDirect3DIndexBuffer9> {
+    static constexpr const IID& kPublic = IID_IDirect3DIndexBuffer9;
+    static constexpr ResourceKind kKind = ResourceKind::IndexBuffer;
+    static constexpr const char* kLock = "IDirect3DIndexBuffer9::Lock";
+};
 
 template <class Interface, class Desc>
 class BufferObject final : public RefCounted<Interface> {
   public:
-    BufferObject(DeviceContext& device, const Desc& desc) : device_(device), desc_(desc) {}
+    static constexpr ResourceKind kResourceKind = BufferTraits<Interface>::kKind;
+
+    BufferObject(DeviceContext& device, const Desc& desc)
+        : identity_(this, kResourceKind), device_(device), desc_(desc) {}
     ~BufferObject() override {
         if (reported_) {
             device_.ResourceDestroyed(desc_.Pool);
         }
     }
 
-    // Allocates the bytes and reports the buffer to the device.
+    // Allocates the bytes (within the device's allocation limit) and reports
+    // the buffer to the device.
     HRESULT Initialise();
 
     HRESULT QueryInterface(REFIID riid, void** object) override;
@@ -45,6 +67,7 @@ class BufferObject final : public RefCounted<Interface> {
     UINT LockCount() const { return lockCount_; }
 
   private:
+    ResourceIdentity identity_;
     DeviceContext& device_;
     Desc desc_;
     std::vector<BYTE> bytes_;

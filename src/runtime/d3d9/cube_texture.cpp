@@ -1,6 +1,5 @@
 #include <new>
 
-#include "runtime/d3d9/resource_identity.h"
 #include "runtime/d3d9/textures.h"
 
 HRESULT CubeTextureObject::Create(DeviceContext& device, const TextureRequest& request,
@@ -14,7 +13,7 @@ HRESULT CubeTextureObject::Create(DeviceContext& device, const TextureRequest& r
     try {
         object->surfaces_.resize(6 * static_cast<std::size_t>(levels));
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return OutOfMemoryIn(request.pool);
     }
     for (UINT face = 0; face < 6; ++face) {
         for (UINT level = 0; level < levels; ++level) {

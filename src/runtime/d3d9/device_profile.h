@@ -3,9 +3,15 @@
 // vertex-processing modes can be created, and whether drawing rasterises.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "vellorn/d3d9.h"
+
+// The most memory one resource (every level and face of a texture, a whole
+// surface, volume or buffer) may take unless a profile sets otherwise: 1 GiB.
+// Requests beyond it fail as out of memory without anything being allocated.
+inline constexpr std::uint64_t kDefaultMaxResourceBytes = std::uint64_t{1} << 30;
 
 struct FormatSupport {
     D3DFORMAT format;
@@ -31,6 +37,8 @@ struct DeviceProfile {
     // Off: draw calls check their arguments as usual but fetch, transform
     // and rasterise nothing, so that callers' own cost can be measured.
     bool rasterize = true;
+    // The allocation limit per resource; see kDefaultMaxResourceBytes.
+    std::uint64_t maxResourceBytes = kDefaultMaxResourceBytes;
 };
 
 // The profile a device gets unless a test installs another: the common 8-,

@@ -110,8 +110,10 @@ HRESULT Device::UpdateSurface(IDirect3DSurface9* source, const RECT* sourceRect,
 
 HRESULT Device::UpdateTexture(IDirect3DBaseTexture9* source, IDirect3DBaseTexture9* destination) {
     DEVICE_OPERATION("UpdateTexture");
-    if (source == nullptr || destination == nullptr || PoolOf(source) != D3DPOOL_SYSTEMMEM ||
-        PoolOf(destination) != D3DPOOL_DEFAULT) {
+    D3DPOOL sourcePool = D3DPOOL_DEFAULT;
+    D3DPOOL destinationPool = D3DPOOL_DEFAULT;
+    if (!PoolOf(source, &sourcePool) || !PoolOf(destination, &destinationPool) ||
+        sourcePool != D3DPOOL_SYSTEMMEM || destinationPool != D3DPOOL_DEFAULT) {
         ReportInvalidCall(
             "UpdateTexture: needs a system-memory source and a default-pool destination");
         return D3DERR_INVALIDCALL;
@@ -123,14 +125,13 @@ HRESULT Device::StretchRect(IDirect3DSurface9* source, const RECT* sourceRect,
                             IDirect3DSurface9* destination, const RECT* destRect,
                             D3DTEXTUREFILTERTYPE filter) {
     DEVICE_OPERATION("StretchRect");
-    const SurfaceStorage* from = StorageOf(source);
-    const SurfaceStorage* to = StorageOf(destination);
-    if (from == nullptr || to == nullptr || from->pool != D3DPOOL_DEFAULT ||
-        to->pool != D3DPOOL_DEFAULT) {
-        ReportInvalidCall("StretchRect: both surfaces must be in the default pool");
-        return D3DERR_INVALIDCALL;
+    const char* refusal = nullptr;
+    const HRESULT hr =
+        StretchRectResource(source, sourceRect, destination, destRect, filter, &refusal);
+    if (refusal != nullptr) {
+        ReportInvalidCall("StretchRect: %s", refusal);
     }
-    return StretchRectResource(source, sourceRect, destination, destRect, filter);
+    return hr;
 }
 
 HRESULT Device::CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,

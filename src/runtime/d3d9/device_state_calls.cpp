@@ -119,7 +119,12 @@ HRESULT Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
         ReportInvalidCall("SetTexture: stage %u does not exist", stage);
         return D3DERR_INVALIDCALL;
     }
-    if (texture != nullptr && PoolOf(texture) == D3DPOOL_SCRATCH) {
+    D3DPOOL pool = D3DPOOL_DEFAULT;
+    if (texture != nullptr && !PoolOf(texture, &pool)) {
+        ReportInvalidCall("SetTexture: not a texture made by this runtime");
+        return D3DERR_INVALIDCALL;
+    }
+    if (pool == D3DPOOL_SCRATCH) {
         ReportInvalidCall("SetTexture: scratch textures cannot be set on the device");
         return D3DERR_INVALIDCALL;
     }

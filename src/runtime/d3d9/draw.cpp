@@ -3,6 +3,7 @@
 // colour, and the hand-over of triangle lists to the rasteriser.
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "runtime/d3d9/device.h"
 #include "runtime/d3d9/resources.h"
@@ -224,8 +225,12 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
     if (FAILED(hr) || !profile_.rasterize) {
         return hr;
     }
+    try {
+        drawVertices_.resize(vertexCount);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
     combined_ = CombinedTransform();
-    drawVertices_.resize(vertexCount);
     for (std::size_t i = 0; i < drawVertices_.size(); ++i) {
         FetchVertex(static_cast<UINT>(startVertex + i), &drawVertices_[i], layout);
     }
@@ -261,11 +266,30 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
         ReportInvalidCall("DrawIndexedPrimitive: the vertex range is empty");
         return D3DERR_INVALIDCALL;
     }
-    // The indices as vertex slots of the range, checked against it; the
-    // highest slot used fitting the stream means every used vertex does.
-    drawSlots_.resize(indexCount);
+    // Indices lie in [minVertexIndex, minVertexIndex + numVertices) and
+    // address vertices from baseVertexIndex on: the whole range of vertices
+    // must lie in the stream before anything is allocated for it.
+    const std::int64_t firstVertex = std::int64_t{baseVertexIndex} + minVertexIndex;
+    if (firstVertex < 0) {
+        ReportInvalidCall("DrawIndexedPrimitive: the vertex range starts before the buffer");
+        return D3DERR_INVALIDCALL;
+    }
+    hr = CheckVertexInStream(static_cast<std::uint64_t>(firstVertex) + numVertices - 1, layout);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    try {
+        drawSlots_.resize(indexCount);
+        if (profile_.rasterize) {
+            vertexCache_.assign(numVertices, RasterVertex{});
+            vertexCached_.assign(numVertices, false);
+            drawVertices_.resize(indexCount);
+        }
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    // The indices as vertex slots of the range, checked against it.
     const BYTE* indexData = indices->data + std::size_t{startIndex} * indexSize;
-    std::uint32_t highestSlot = 0;
     for (std::size_t i = 0; i < indexCount; ++i) {
         std::uint32_t index;
         if (indexSize == 4) {
@@ -275,29 +299,23 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
             std::memcpy(&small, indexData + i * 2, 2);
             index = small;
         }
-        const std::int64_t vertex = std::int64_t{baseVertexIndex} + index;
-        if (vertex < minVertexIndex || vertex >= std::int64_t{minVertexIndex} + numVertices) {
-            ReportInvalidCall(
-                "DrawIndexedPrimitive: index %u gives vertex %lld outside the range %u..%u", index,
-                static_cast<long long>(vertex), minVertexIndex, minVertexIndex + numVertices - 1);
+        if (index < minVertexIndex || index - minVertexIndex >= numVertices) {
+            ReportInvalidCall("DrawIndexedPrimitive: index %u lies outside the range %u..%llu",
+                              index, minVertexIndex,
+                              static_cast<unsigned long long>(minVertexIndex) + numVertices - 1);
             return D3DERR_INVALIDCALL;
         }
-        drawSlots_[i] = static_cast<std::uint32_t>(vertex - minVertexIndex);
-        highestSlot = std::max(highestSlot, drawSlots_[i]);
+        drawSlots_[i] = index - minVertexIndex;
     }
-    hr = CheckVertexInStream(std::uint64_t{minVertexIndex} + highestSlot, layout);
-    if (FAILED(hr) || !profile_.rasterize) {
-        return hr;
+    if (!profile_.rasterize) {
+        return S_OK;
     }
     // Each vertex of the range is transformed once.
     combined_ = CombinedTransform();
-    vertexCache_.assign(numVertices, RasterVertex{});
-    vertexCached_.assign(numVertices, false);
-    drawVertices_.resize(indexCount);
     for (std::size_t i = 0; i < indexCount; ++i) {
         const std::uint32_t slot = drawSlots_[i];
         if (!vertexCached_[slot]) {
-            FetchVertex(minVertexIndex + slot, &vertexCache_[slot], layout);
+            FetchVertex(static_cast<UINT>(firstVertex + slot), &vertexCache_[slot], layout);
             vertexCached_[slot] = true;
         }
         drawVertices_[i] = vertexCache_[slot];

@@ -57,18 +57,3 @@ bool LayoutOf(D3DFORMAT format, FormatLayout* layout) {
     layout->bytes = bytes;
     return true;
 }
-
-UINT RowPitchOf(const FormatLayout& layout, UINT width) {
-    if (layout.block) {
-        return (width + 3) / 4 * layout.bytes;
-    }
-    return width * layout.bytes;
-}
-
-UINT StorageRowsOf(const FormatLayout& layout, UINT height) {
-    return layout.block ? (height + 3) / 4 : height;
-}
-
-std::size_t SurfaceBytesOf(const FormatLayout& layout, UINT width, UINT height) {
-    return static_cast<std::size_t>(RowPitchOf(layout, width)) * StorageRowsOf(layout, height);
-}

@@ -1,9 +1,7 @@
 // Memory layout of the pixel formats the resources can hold: bytes per pixel,
-// or bytes per 4 x 4 block for the block-compressed formats, and the pitch
-// and size rules that follow from it.
+// or bytes per 4 x 4 block for the block-compressed formats. The pitches and
+// sizes that follow from it are in resource_sizes.h.
 #pragma once
-
-#include <cstddef>
 
 #include "vellorn/d3d9_format.h"
 
@@ -15,10 +13,3 @@ struct FormatLayout {
 // False for formats whose layout is unknown here (depth, video and vertex
 // formats among them): no resource can hold such a format.
 bool LayoutOf(D3DFORMAT format, FormatLayout* layout);
-
-// Bytes of one row of pixels, or of one row of blocks for block formats.
-UINT RowPitchOf(const FormatLayout& layout, UINT width);
-// Rows of storage: the height, or the number of block rows.
-UINT StorageRowsOf(const FormatLayout& layout, UINT height);
-// Bytes of a whole width x height surface.
-std::size_t SurfaceBytesOf(const FormatLayout& layout, UINT width, UINT height);

@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <new>
 
 #include "runtime/backend.h"
 #include "runtime/d3d9/device.h"
@@ -71,9 +72,13 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destW
     }
     const HWND window = destWindowOverride != nullptr ? destWindowOverride : PresentWindow();
     if (ActiveBackend() == RuntimeBackend::Headless) {
+        try {
+            presentedFrame_.resize(std::size_t{source->width} * source->height);
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
         presentedWidth_ = source->width;
         presentedHeight_ = source->height;
-        presentedFrame_.resize(std::size_t{source->width} * source->height);
         const std::uint32_t alpha = source->format == D3DFMT_A8R8G8B8 ? 0u : 0xFF000000u;
         for (UINT y = 0; y < source->height; ++y) {
             const auto* row = reinterpret_cast<const std::uint32_t*>(

@@ -1,39 +1,51 @@
-// Private interface identifiers by which the resources recognise their own
-// objects behind a public interface pointer: QueryInterface with one of these
-// hands back the implementation object itself, without adding a reference.
+// How the device recognises its own resources behind a public interface
+// pointer. Every resource object the device looks up (surfaces, textures,
+// vertex and index buffers, vertex declarations) holds a ResourceIdentity,
+// which registers the object's address and kind for as long as it lives. A
+// checked cast looks the pointer up and hands back the object only when a
+// live resource of the asked kind sits there. Nothing is called on the
+// pointer, so an object of another implementation is refused untouched.
 #pragma once
 
-#include "vellorn/guid.h"
+#include "vellorn/unknown.h"
 
-inline constexpr IID IID_VellornSurfaceObject = {
-    0x5B1E0A01, 0x7C2D, 0x4E3F, {0x9A, 0x10, 0x3D, 0x5E, 0x71, 0x00, 0x00, 0x01}};
-inline constexpr IID IID_VellornTextureObject = {
-    0x5B1E0A01, 0x7C2D, 0x4E3F, {0x9A, 0x10, 0x3D, 0x5E, 0x71, 0x00, 0x00, 0x02}};
-inline constexpr IID IID_VellornCubeTextureObject = {
-    0x5B1E0A01, 0x7C2D, 0x4E3F, {0x9A, 0x10, 0x3D, 0x5E, 0x71, 0x00, 0x00, 0x03}};
-inline constexpr IID IID_VellornVolumeTextureObject = {
-    0x5B1E0A01, 0x7C2D, 0x4E3F, {0x9A, 0x10, 0x3D, 0x5E, 0x71, 0x00, 0x00, 0x04}};
-inline constexpr IID IID_VellornVolumeObject = {
-    0x5B1E0A01, 0x7C2D, 0x4E3F, {0x9A, 0x10, 0x3D, 0x5E, 0x71, 0x00, 0x00, 0x05}};
-inline constexpr IID IID_VellornVertexBufferObject = {
-    0x5B1E0A01, 0x7C2D, 0x4E3F, {0x9A, 0x10, 0x3D, 0x5E, 0x71, 0x00, 0x00, 0x06}};
-inline constexpr IID IID_VellornIndexBufferObject = {
-    0x5B1E0A01, 0x7C2D, 0x4E3F, {0x9A, 0x10, 0x3D, 0x5E, 0x71, 0x00, 0x00, 0x07}};
-inline constexpr IID IID_VellornDeclarationObject = {
-    0x5B1E0A01, 0x7C2D, 0x4E3F, {0x9A, 0x10, 0x3D, 0x5E, 0x71, 0x00, 0x00, 0x08}};
-inline constexpr IID IID_VellornTextureBase = {
-    0x5B1E0A01, 0x7C2D, 0x4E3F, {0x9A, 0x10, 0x3D, 0x5E, 0x71, 0x00, 0x00, 0x09}};
+enum class ResourceKind : unsigned char {
+    Surface,
+    Texture,
+    CubeTexture,
+    VolumeTexture,
+    VertexBuffer,
+    IndexBuffer,
+    VertexDeclaration,
+};
 
-// The implementation object behind iface when it is of type T (recognised
-// by iid), else null.
-template <class T, class Interface>
-T* ImplementationOf(Interface* iface, REFIID iid) {
-    if (iface == nullptr) {
+class ResourceIdentity {
+  public:
+    // object is the resource's own interface, as callers will hand it back.
+    ResourceIdentity(const IUnknown* object, ResourceKind kind) noexcept;
+    ~ResourceIdentity();
+    ResourceIdentity(const ResourceIdentity&) = delete;
+    ResourceIdentity& operator=(const ResourceIdentity&) = delete;
+
+    // False when the registry had no memory for the entry: the resource
+    // would not be recognised, so its creation must fail.
+    bool Registered() const { return registered_; }
+
+  private:
+    const IUnknown* object_;
+    bool registered_ = false;
+};
+
+// Whether a live resource sits at object; then *kind is its kind.
+bool LiveResourceKind(const IUnknown* object, ResourceKind* kind);
+
+// The resource object behind iface when it is a live Object (recognised by
+// Object::kResourceKind), else null.
+template <class Object, class Interface>
+Object* ResourceCast(Interface* iface) {
+    ResourceKind kind{};
+    if (iface == nullptr || !LiveResourceKind(iface, &kind) || kind != Object::kResourceKind) {
         return nullptr;
     }
-    void* object = nullptr;
-    if (iface->QueryInterface(iid, &object) != 0) {
-        return nullptr;
-    }
-    return static_cast<T*>(object);
+    return static_cast<Object*>(iface);
 }

@@ -60,20 +60,36 @@ HRESULT CreateSurfaceResource(DeviceContext& device, UINT width, UINT height, D3
 }
 
 const SurfaceStorage* StorageOf(IDirect3DSurface9* surface) {
-    SurfaceObject* object = ImplementationOf<SurfaceObject>(surface, IID_VellornSurfaceObject);
+    SurfaceObject* object = ResourceCast<SurfaceObject>(surface);
     return object == nullptr ? nullptr : &object->Storage();
 }
 
 std::vector<SampledLevel> SamplingLevels(IDirect3DBaseTexture9* texture) {
-    TextureObject* object = ImplementationOf<TextureObject>(texture, IID_VellornTextureObject);
+    TextureObject* object = ResourceCast<TextureObject>(texture);
     if (object == nullptr) {
         return {};
     }
     return object->Sampled();
 }
 
-D3DPOOL PoolOf(IDirect3DBaseTexture9* texture) {
-    const TextureFacts* facts =
-        ImplementationOf<const TextureFacts>(texture, IID_VellornTextureBase);
-    return facts == nullptr ? D3DPOOL_DEFAULT : facts->pool;
+const TextureFacts* FactsOf(IDirect3DBaseTexture9* texture) {
+    if (TextureObject* plain = ResourceCast<TextureObject>(texture)) {
+        return &plain->Facts();
+    }
+    if (CubeTextureObject* cube = ResourceCast<CubeTextureObject>(texture)) {
+        return &cube->Facts();
+    }
+    if (VolumeTextureObject* volume = ResourceCast<VolumeTextureObject>(texture)) {
+        return &volume->Facts();
+    }
+    return nullptr;
+}
+
+bool PoolOf(IDirect3DBaseTexture9* texture, D3DPOOL* pool) {
+    const TextureFacts* facts = FactsOf(texture);
+    if (facts == nullptr) {
+        return false;
+    }
+    *pool = facts->pool;
+    return true;
 }

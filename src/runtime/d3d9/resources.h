@@ -70,7 +70,8 @@ const BufferStorage* StorageOf(IDirect3DIndexBuffer9* buffer);
 // The elements of a declaration, without the end marker.
 const std::vector<D3DVERTEXELEMENT9>* ElementsOf(IDirect3DVertexDeclaration9* declaration);
 
-D3DPOOL PoolOf(IDirect3DBaseTexture9* texture);
+// The pool of a texture of this device; false for anything else.
+bool PoolOf(IDirect3DBaseTexture9* texture, D3DPOOL* pool);
 
 // SetPriority of a resource in pool: only managed resources keep the
 // requested priority; every resource answers its previous one.
@@ -82,11 +83,13 @@ inline DWORD ExchangePriority(DWORD* priority, DWORD requested, D3DPOOL pool) {
     return old;
 }
 
-// ---- copies between resources (the device's UpdateSurface, UpdateTexture and
-// StretchRect check the pools and formats and then call these) ----
+// ---- copies between resources (the device's UpdateSurface and UpdateTexture
+// check the pools and formats and then call these; StretchRect checks its own
+// rules, stretch_rect.cpp) ----
 HRESULT UpdateSurfaceResource(IDirect3DSurface9* source, const RECT* sourceRect,
                               IDirect3DSurface9* destination, const POINT* destPoint);
 HRESULT UpdateTextureResource(IDirect3DBaseTexture9* source, IDirect3DBaseTexture9* destination);
+// On refusal *refusal (when given) names the rule the call broke.
 HRESULT StretchRectResource(IDirect3DSurface9* source, const RECT* sourceRect,
                             IDirect3DSurface9* destination, const RECT* destRect,
-                            D3DTEXTUREFILTERTYPE filter);
+                            D3DTEXTUREFILTERTYPE filter, const char** refusal = nullptr);

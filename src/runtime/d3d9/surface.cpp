@@ -2,7 +2,8 @@
 
 #include <new>
 
-#include "runtime/d3d9/resource_identity.h"
+#include "runtime/d3d9/lock_rules.h"
+#include "runtime/d3d9/resource_sizes.h"
 
 HRESULT SurfaceObject::Create(DeviceContext& device, UINT width, UINT height, D3DFORMAT format,
                               D3DPOOL pool, DWORD usage, bool lockable, IUnknown* container,
@@ -11,21 +12,22 @@ HRESULT SurfaceObject::Create(DeviceContext& device, UINT width, UINT height, D3
     if (width == 0 || height == 0 || !LayoutOf(format, &layout)) {
         return D3DERR_INVALIDCALL;
     }
+    LevelSize size{};
+    if (!LevelSizeOf(layout, width, height, 1, AllocationLimitOf(device.Profile()), &size)) {
+        return OutOfMemoryIn(pool);
+    }
     std::unique_ptr<SurfaceObject> object(new (std::nothrow) SurfaceObject(device, container));
-    if (!object) {
-        return E_OUTOFMEMORY;
+    if (!object || !object->identity_.Registered()) {
+        return OutOfMemoryIn(pool);
     }
     try {
-        object->bytes_.assign(SurfaceBytesOf(layout, width, height), 0);
+        object->bytes_.assign(size.bytes, 0);
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return OutOfMemoryIn(pool);
     }
     object->layout_ = layout;
-    object->storage_ = {
-        object->bytes_.data(), RowPitchOf(layout, width), width, height, format, pool, usage};
-    // A default-pool surface can be locked only when it is dynamic or was
-    // made lockable (a lockable render target or off-screen surface).
-    object->lockable_ = pool != D3DPOOL_DEFAULT || (usage & D3DUSAGE_DYNAMIC) != 0 || lockable;
+    object->storage_ = {object->bytes_.data(), size.rowPitch, width, height, format, pool, usage};
+    object->lockable_ = lockable;
     if (container == nullptr) {
         device.ResourceCreated(pool);
     }
@@ -42,10 +44,6 @@ SurfaceObject::~SurfaceObject() {
 HRESULT SurfaceObject::QueryInterface(REFIID riid, void** object) {
     if (object == nullptr) {
         return E_POINTER;
-    }
-    if (riid == IID_VellornSurfaceObject) {
-        *object = this;
-        return S_OK;
     }
     if (riid == IID_IUnknown || riid == IID_IDirect3DResource9 || riid == IID_IDirect3DSurface9) {
         AddRef();
@@ -153,13 +151,9 @@ BYTE* SurfaceObject::Address(UINT x, UINT y) {
 }
 
 HRESULT SurfaceObject::Lock(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) {
-    if (locked == nullptr || !lockable_ || locked_) {
-        return D3DERR_INVALIDCALL;
-    }
-    // No-overwrite has no meaning for surfaces; discard needs a dynamic one.
-    if ((flags & D3DLOCK_NOOVERWRITE) != 0 ||
-        ((flags & D3DLOCK_DISCARD) != 0 && (storage_.usage & D3DUSAGE_DYNAMIC) == 0) ||
-        ((flags & D3DLOCK_DISCARD) != 0 && (flags & D3DLOCK_READONLY) != 0)) {
+    if (locked == nullptr ||
+        FAILED(CheckLock({LockedKind::Surface, storage_.pool, storage_.usage, lockable_, locked_},
+                         flags))) {
         return D3DERR_INVALIDCALL;
     }
     UINT x = 0;

@@ -11,10 +11,13 @@
 
 #include "runtime/d3d9/device_context.h"
 #include "runtime/d3d9/format_layout.h"
+#include "runtime/d3d9/resource_identity.h"
 #include "runtime/d3d9/resources.h"
 
 class SurfaceObject final : public IDirect3DSurface9 {
   public:
+    static constexpr ResourceKind kResourceKind = ResourceKind::Surface;
+
     // container null: a stand-alone surface starting with one reference.
     static HRESULT Create(DeviceContext& device, UINT width, UINT height, D3DFORMAT format,
                           D3DPOOL pool, DWORD usage, bool lockable, IUnknown* container,
@@ -40,6 +43,8 @@ class SurfaceObject final : public IDirect3DSurface9 {
     HRESULT Unlock();
 
     const SurfaceStorage& Storage() const { return storage_; }
+    // A level of a texture (or a cube face), as against a stand-alone surface.
+    bool IsTextureLevel() const { return container_ != nullptr; }
     const FormatLayout& Layout() const { return layout_; }
     bool IsLocked() const { return locked_; }
     // Counts changes of the contents, so that decoded copies know when they
@@ -50,21 +55,25 @@ class SurfaceObject final : public IDirect3DSurface9 {
     // for block formats, on whole blocks (edges at multiples of 4 or at the
     // surface's own edges).
     bool IsValidRect(const RECT& rect) const;
+    RECT WholeRect() const {
+        return {0, 0, static_cast<LONG>(storage_.width), static_cast<LONG>(storage_.height)};
+    }
     // Address of the pixel (or block) holding (x, y); x and y on block
     // boundaries for block formats.
     BYTE* Address(UINT x, UINT y);
 
   private:
     SurfaceObject(DeviceContext& device, IUnknown* container)
-        : device_(device), container_(container) {}
+        : identity_(this, kResourceKind), device_(device), container_(container) {}
 
+    ResourceIdentity identity_;
     DeviceContext& device_;
     IUnknown* container_;  // null for a stand-alone surface
     std::atomic<ULONG> references_{1};
     std::vector<BYTE> bytes_;
     SurfaceStorage storage_{};
     FormatLayout layout_{};
-    bool lockable_ = false;
+    bool lockable_ = false;  // a default-pool stand-alone surface made lockable
     bool locked_ = false;
     DWORD lockFlags_ = 0;
     DWORD priority_ = 0;

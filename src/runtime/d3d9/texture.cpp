@@ -1,6 +1,5 @@
 #include <new>
 
-#include "runtime/d3d9/resource_identity.h"
 #include "runtime/d3d9/texel_decoders.h"
 #include "runtime/d3d9/textures.h"
 
@@ -16,7 +15,7 @@ HRESULT TextureObject::Create(DeviceContext& device, const TextureRequest& reque
         object->levels_.resize(levels);
         object->decoded_.resize(levels);
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return OutOfMemoryIn(request.pool);
     }
     for (UINT level = 0; level < levels; ++level) {
         hr = SurfaceObject::Create(device, LevelExtent(request.width, level),

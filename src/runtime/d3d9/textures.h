@@ -9,13 +9,14 @@
 #include <vector>
 
 #include "runtime/d3d9/device_context.h"
+#include "runtime/d3d9/resource_identity.h"
+#include "runtime/d3d9/resource_sizes.h"
 #include "runtime/d3d9/surface.h"
 #include "runtime/d3d9/texture_rules.h"
 #include "runtime/d3d9/volume.h"
 #include "vellorn/com_object.h"
 
-// What every texture kind knows about itself, reachable through the private
-// IID_VellornTextureBase.
+// What every texture kind knows about itself.
 struct TextureFacts {
     D3DPOOL pool;
     DWORD usage;
@@ -25,12 +26,14 @@ struct TextureFacts {
 };
 
 // Interface is the public texture interface, kPublicIid its identifier and
-// kObjectIid the private identifier that finds the object behind it.
-template <class Interface, const IID& kPublicIid, const IID& kObjectIid>
+// kKind the kind by which the device recognises the object behind it.
+template <class Interface, const IID& kPublicIid, ResourceKind kKind>
 class TextureBase : public RefCounted<Interface> {
   public:
+    static constexpr ResourceKind kResourceKind = kKind;
+
     TextureBase(DeviceContext& device, const TextureFacts& facts)
-        : device_(device), facts_(facts) {}
+        : identity_(this, kKind), device_(device), facts_(facts) {}
     ~TextureBase() override {
         if (reported_) {
             device_.ResourceDestroyed(facts_.pool);
@@ -73,8 +76,9 @@ class TextureBase : public RefCounted<Interface> {
 
   protected:
     // The steps every texture kind's Create starts with: the output cleared,
-    // the request checked against the profile, the object allocated with its
-    // facts (their levels the count the request comes to).
+    // the request checked against the profile and the allocation limit, the
+    // object allocated with its facts (their levels the count the request
+    // comes to).
     template <class Object>
     static HRESULT Allocate(DeviceContext& device, const TextureRequest& request,
                             D3DRESOURCETYPE type, Interface** texture,
@@ -84,13 +88,20 @@ class TextureBase : public RefCounted<Interface> {
         }
         *texture = nullptr;
         UINT levels = 0;
-        const HRESULT hr = CheckTextureRequest(device.Profile(), request, &levels);
+        HRESULT hr = CheckTextureRequest(device.Profile(), request, &levels);
+        if (FAILED(hr)) {
+            return hr;
+        }
+        FormatLayout layout{};
+        LayoutOf(request.format, &layout);  // known: the request passed its checks
+        hr = CheckAllocation(device.Profile(), request.pool,
+                             TextureBytesOf(layout, request, levels));
         if (FAILED(hr)) {
             return hr;
         }
         const TextureFacts facts{request.pool, request.usage, request.format, type, levels};
         object->reset(new (std::nothrow) Object(device, facts));
-        return *object ? S_OK : E_OUTOFMEMORY;
+        return *object && (*object)->identity_.Registered() ? S_OK : OutOfMemoryIn(request.pool);
     }
     // Called once the texture is fully built: from then on its life counts
     // towards the device's resources.
@@ -98,19 +109,9 @@ class TextureBase : public RefCounted<Interface> {
         device_.ResourceCreated(facts_.pool);
         reported_ = true;
     }
-    // The private identifiers hand out the object or its facts without a
-    // reference; the public ones add one.
     HRESULT QueryInterface(REFIID riid, void** object) override {
         if (object == nullptr) {
             return E_POINTER;
-        }
-        if (riid == kObjectIid) {
-            *object = this;
-            return S_OK;
-        }
-        if (riid == IID_VellornTextureBase) {
-            *object = &facts_;
-            return S_OK;
         }
         if (riid == IID_IUnknown || riid == IID_IDirect3DResource9 ||
             riid == IID_IDirect3DBaseTexture9 || riid == kPublicIid) {
@@ -126,6 +127,7 @@ class TextureBase : public RefCounted<Interface> {
         return device_.InjectedFailure(operation, failure);
     }
 
+    ResourceIdentity identity_;
     DeviceContext& device_;
     TextureFacts facts_;
 
@@ -137,7 +139,7 @@ class TextureBase : public RefCounted<Interface> {
 };
 
 class TextureObject final
-    : public TextureBase<IDirect3DTexture9, IID_IDirect3DTexture9, IID_VellornTextureObject> {
+    : public TextureBase<IDirect3DTexture9, IID_IDirect3DTexture9, ResourceKind::Texture> {
   public:
     static HRESULT Create(DeviceContext& device, const TextureRequest& request,
                           IDirect3DTexture9** texture);
@@ -166,7 +168,7 @@ class TextureObject final
 };
 
 class CubeTextureObject final : public TextureBase<IDirect3DCubeTexture9, IID_IDirect3DCubeTexture9,
-                                                   IID_VellornCubeTextureObject> {
+                                                   ResourceKind::CubeTexture> {
   public:
     static HRESULT Create(DeviceContext& device, const TextureRequest& request,
                           IDirect3DCubeTexture9** texture);
@@ -191,7 +193,7 @@ class CubeTextureObject final : public TextureBase<IDirect3DCubeTexture9, IID_ID
 
 class VolumeTextureObject final
     : public TextureBase<IDirect3DVolumeTexture9, IID_IDirect3DVolumeTexture9,
-                         IID_VellornVolumeTextureObject> {
+                         ResourceKind::VolumeTexture> {
   public:
     static HRESULT Create(DeviceContext& device, const TextureRequest& request,
                           IDirect3DVolumeTexture9** texture);
@@ -210,3 +212,6 @@ class VolumeTextureObject final
 
     std::vector<std::unique_ptr<VolumeObject>> levels_;
 };
+
+// The facts of a texture of this device (any kind), or null for anything else.
+const TextureFacts* FactsOf(IDirect3DBaseTexture9* texture);

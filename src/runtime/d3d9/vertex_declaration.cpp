@@ -1,5 +1,6 @@
 // Vertex declarations: the element list of one stream, checked once at
 // creation so that vertex fetch can trust it.
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -67,18 +68,10 @@ bool ValidElements(const std::vector<D3DVERTEXELEMENT9>& elements) {
 class DeclarationObject final
     : public ComObject<IDirect3DVertexDeclaration9, IID_IDirect3DVertexDeclaration9> {
   public:
-    DeclarationObject(DeviceContext& device, std::vector<D3DVERTEXELEMENT9> elements)
-        : device_(device), elements_(std::move(elements)) {}
+    static constexpr ResourceKind kResourceKind = ResourceKind::VertexDeclaration;
 
-    // The private identifier finds the object behind the interface without a
-    // reference; everything else is the ordinary identity.
-    HRESULT QueryInterface(REFIID riid, void** object) override {
-        if (object != nullptr && riid == IID_VellornDeclarationObject) {
-            *object = this;
-            return S_OK;
-        }
-        return ComObject::QueryInterface(riid, object);
-    }
+    DeclarationObject(DeviceContext& device, std::vector<D3DVERTEXELEMENT9> elements)
+        : identity_(this, kResourceKind), device_(device), elements_(std::move(elements)) {}
     HRESULT GetDevice(IDirect3DDevice9** device) override {
         return device_.HandOutDevice(device);
     }
@@ -99,8 +92,10 @@ class DeclarationObject final
     }
 
     const std::vector<D3DVERTEXELEMENT9>& Elements() const { return elements_; }
+    bool Registered() const { return identity_.Registered(); }
 
   private:
+    ResourceIdentity identity_;
     DeviceContext& device_;
     std::vector<D3DVERTEXELEMENT9> elements_;
 };
@@ -131,16 +126,16 @@ HRESULT CreateVertexDeclarationResource(DeviceContext& device, const D3DVERTEXEL
     if (!ValidElements(list)) {
         return D3DERR_INVALIDCALL;
     }
-    DeclarationObject* object = new (std::nothrow) DeclarationObject(device, std::move(list));
-    if (object == nullptr) {
+    std::unique_ptr<DeclarationObject> object(new (std::nothrow)
+                                                  DeclarationObject(device, std::move(list)));
+    if (!object || !object->Registered()) {
         return E_OUTOFMEMORY;
     }
-    *declaration = object;
+    *declaration = object.release();
     return S_OK;
 }
 
 const std::vector<D3DVERTEXELEMENT9>* ElementsOf(IDirect3DVertexDeclaration9* declaration) {
-    DeclarationObject* object =
-        ImplementationOf<DeclarationObject>(declaration, IID_VellornDeclarationObject);
+    DeclarationObject* object = ResourceCast<DeclarationObject>(declaration);
     return object == nullptr ? nullptr : &object->Elements();
 }

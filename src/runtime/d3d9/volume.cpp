@@ -2,27 +2,32 @@
 
 #include <new>
 
-#include "runtime/d3d9/resource_identity.h"
+#include "runtime/d3d9/lock_rules.h"
+#include "runtime/d3d9/resource_sizes.h"
 
 HRESULT VolumeObject::Create(DeviceContext& device, UINT width, UINT height, UINT depth,
                              D3DFORMAT format, D3DPOOL pool, DWORD usage, IUnknown* container,
                              std::unique_ptr<VolumeObject>* volume) {
     FormatLayout layout{};
-    if (!LayoutOf(format, &layout) || layout.block) {
+    if (width == 0 || height == 0 || depth == 0 || !LayoutOf(format, &layout) || layout.block) {
         return D3DERR_INVALIDCALL;
+    }
+    LevelSize size{};
+    if (!LevelSizeOf(layout, width, height, depth, AllocationLimitOf(device.Profile()), &size)) {
+        return OutOfMemoryIn(pool);
     }
     std::unique_ptr<VolumeObject> object(new (std::nothrow) VolumeObject(device, container));
     if (!object) {
-        return E_OUTOFMEMORY;
+        return OutOfMemoryIn(pool);
+    }
+    try {
+        object->bytes_.assign(size.bytes, 0);
+    } catch (const std::bad_alloc&) {
+        return OutOfMemoryIn(pool);
     }
     object->bytesPerPixel_ = layout.bytes;
-    object->rowPitch_ = width * layout.bytes;
-    object->slicePitch_ = object->rowPitch_ * height;
-    try {
-        object->bytes_.assign(static_cast<std::size_t>(object->slicePitch_) * depth, 0);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    object->rowPitch_ = size.rowPitch;
+    object->slicePitch_ = size.slicePitch;
     object->desc_ = {format, D3DRTYPE_VOLUME, usage, pool, width, height, depth};
     *volume = std::move(object);
     return S_OK;
@@ -31,10 +36,6 @@ HRESULT VolumeObject::Create(DeviceContext& device, UINT width, UINT height, UIN
 HRESULT VolumeObject::QueryInterface(REFIID riid, void** object) {
     if (object == nullptr) {
         return E_POINTER;
-    }
-    if (riid == IID_VellornVolumeObject) {
-        *object = this;
-        return S_OK;
     }
     if (riid == IID_IUnknown || riid == IID_IDirect3DVolume9) {
         AddRef();
@@ -78,9 +79,8 @@ HRESULT VolumeObject::UnlockBox() {
 }
 
 HRESULT VolumeObject::Lock(D3DLOCKED_BOX* locked, const D3DBOX* box, DWORD flags) {
-    const bool lockable = desc_.Pool != D3DPOOL_DEFAULT || (desc_.Usage & D3DUSAGE_DYNAMIC) != 0;
-    if (locked == nullptr || !lockable || locked_ || (flags & D3DLOCK_NOOVERWRITE) != 0 ||
-        ((flags & D3DLOCK_DISCARD) != 0 && (desc_.Usage & D3DUSAGE_DYNAMIC) == 0)) {
+    if (locked == nullptr ||
+        FAILED(CheckLock({LockedKind::Volume, desc_.Pool, desc_.Usage, false, locked_}, flags))) {
         return D3DERR_INVALIDCALL;
     }
     std::size_t offset = 0;

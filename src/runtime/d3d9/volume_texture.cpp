@@ -1,6 +1,5 @@
 #include <new>
 
-#include "runtime/d3d9/resource_identity.h"
 #include "runtime/d3d9/textures.h"
 
 HRESULT VolumeTextureObject::Create(DeviceContext& device, const TextureRequest& request,
@@ -14,7 +13,7 @@ HRESULT VolumeTextureObject::Create(DeviceContext& device, const TextureRequest&
     try {
         object->levels_.resize(levels);
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return OutOfMemoryIn(request.pool);
     }
     for (UINT level = 0; level < levels; ++level) {
         hr = VolumeObject::Create(device, LevelExtent(request.width, level),

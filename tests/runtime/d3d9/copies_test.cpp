@@ -1,4 +1,5 @@
-// Copies between resources and the decoded levels used for sampling.
+// Copies between resources (UpdateSurface, UpdateTexture) and the decoded
+// levels used for sampling. StretchRect has its own tests.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -77,7 +78,13 @@ TEST(UpdateSurface, RefusesWrongPoolsFormatsAndPlacements) {
     ComPtr<IDirect3DSurface9> target = MakeSurface(device, 8, 8, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT);
     ComPtr<IDirect3DSurface9> scratch = MakeSurface(device, 8, 8, D3DFMT_A8R8G8B8, D3DPOOL_SCRATCH);
     const POINT outside{7, 0};
+    // Point plus size past LONG's range must not wrap around into the surface.
+    const POINT far{0x7FFFFFFF, 0x7FFFFFFF};
     const RECT bad{4, 4, 2, 8};
+    const RECT pastSource{4, 4, 9, 8};
+    const RECT corner{0, 0, 2, 2};
+    EXPECT_EQ(UpdateSurfaceResource(system.Get(), &corner, target.Get(), &far), kBad);
+    EXPECT_EQ(UpdateSurfaceResource(system.Get(), &pastSource, target.Get(), nullptr), kBad);
     EXPECT_EQ(UpdateSurfaceResource(system.Get(), nullptr, otherFormat.Get(), nullptr), kBad);
     EXPECT_EQ(UpdateSurfaceResource(target.Get(), nullptr, system.Get(), nullptr), kBad);
     EXPECT_EQ(UpdateSurfaceResource(scratch.Get(), nullptr, target.Get(), nullptr), kBad);
@@ -150,43 +157,6 @@ TEST(UpdateTexture, CopiesCubeFaces) {
         target->GetCubeMapSurface(D3DCUBEMAP_FACE_NEGATIVE_Z, 0, face.ReleaseAndGetAddressOf()),
         S_OK);
     EXPECT_EQ(PixelAt(face.Get(), 3, 2), 0xFF050203u);
-}
-
-TEST(StretchRect, PointCopiesBetweenDefaultPoolSurfaces) {
-    FakeDeviceContext device;
-    ComPtr<IDirect3DSurface9> source =
-        MakeSurface(device, 4, 4, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, D3DUSAGE_RENDERTARGET);
-    ComPtr<IDirect3DSurface9> target =
-        MakeSurface(device, 8, 8, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, D3DUSAGE_RENDERTARGET);
-    Fill(source.Get(), 3);
-    ASSERT_EQ(StretchRectResource(source.Get(), nullptr, target.Get(), nullptr, D3DTEXF_POINT),
-              S_OK);
-    for (UINT y = 0; y < 8; ++y) {
-        for (UINT x = 0; x < 8; ++x) {
-            EXPECT_EQ(PixelAt(target.Get(), x, y), 0xFF030000u | ((y / 2) << 8) | (x / 2));
-        }
-    }
-    // Shrinking takes the pixel under each destination centre.
-    const RECT small{0, 0, 2, 2};
-    ASSERT_EQ(StretchRectResource(source.Get(), nullptr, target.Get(), &small, D3DTEXF_NONE), S_OK);
-    EXPECT_EQ(PixelAt(target.Get(), 0, 0), 0xFF030101u);
-    EXPECT_EQ(PixelAt(target.Get(), 1, 1), 0xFF030303u);
-
-    ComPtr<IDirect3DSurface9> system =
-        MakeSurface(device, 4, 4, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM);
-    ComPtr<IDirect3DSurface9> otherFormat =
-        MakeSurface(device, 4, 4, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, D3DUSAGE_RENDERTARGET);
-    EXPECT_EQ(StretchRectResource(system.Get(), nullptr, target.Get(), nullptr, D3DTEXF_POINT),
-              kBad);
-    EXPECT_EQ(StretchRectResource(source.Get(), nullptr, otherFormat.Get(), nullptr, D3DTEXF_POINT),
-              kBad);
-    const RECT left{0, 0, 2, 4};
-    const RECT overlapping{1, 0, 3, 4};
-    const RECT right{2, 0, 4, 4};
-    EXPECT_EQ(StretchRectResource(source.Get(), &left, source.Get(), &overlapping, D3DTEXF_POINT),
-              kBad);
-    EXPECT_EQ(StretchRectResource(source.Get(), &left, source.Get(), &right, D3DTEXF_POINT), S_OK);
-    EXPECT_EQ(PixelAt(source.Get(), 3, 1), 0xFF030101u);
 }
 
 TEST(SamplingLevels, DecodeOnDemandAndFollowWrites) {

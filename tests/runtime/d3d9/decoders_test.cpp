@@ -193,16 +193,4 @@ TEST(DxtDecoder, SurfacesCutBlocksAtTheirEdges) {
     }
 }
 
-TEST(FormatLayout, PitchesOfBlockFormatsArePerRowOfBlocks) {
-    FormatLayout layout{};
-    ASSERT_TRUE(LayoutOf(D3DFMT_DXT1, &layout));
-    EXPECT_EQ(RowPitchOf(layout, 6), 16u);
-    EXPECT_EQ(StorageRowsOf(layout, 5), 2u);
-    ASSERT_TRUE(LayoutOf(D3DFMT_DXT5, &layout));
-    EXPECT_EQ(SurfaceBytesOf(layout, 1, 1), 16u);
-    ASSERT_TRUE(LayoutOf(D3DFMT_R5G6B5, &layout));
-    EXPECT_EQ(SurfaceBytesOf(layout, 3, 5), 30u);
-    EXPECT_FALSE(LayoutOf(D3DFMT_D24S8, &layout));
-}
-
 }  // namespace
