@@ -29,8 +29,10 @@ class RefCounted : public Interface {
     std::atomic<ULONG> references_{1};
 };
 
-template <class Interface, const IID& kIid>
-class ComObject : public RefCounted<Interface> {
+// Counting is the reference counting the object uses: RefCounted unless the
+// object's life is tied to something else.
+template <class Interface, const IID& kIid, class Counting = RefCounted<Interface>>
+class ComObject : public Counting {
   public:
     HRESULT QueryInterface(REFIID riid, void** object) override {
         if (object == nullptr) {
@@ -47,4 +49,5 @@ class ComObject : public RefCounted<Interface> {
 
   protected:
     ComObject() = default;
+    using Counting::Counting;
 };

@@ -146,3 +146,11 @@ const BufferStorage* StorageOf(IDirect3DIndexBuffer9* buffer) {
     IndexBufferObject* object = ResourceCast<IndexBufferObject>(buffer);
     return object == nullptr ? nullptr : &object->Storage();
 }
+
+DeviceChild* ChildOf(IDirect3DVertexBuffer9* buffer) {
+    return ResourceCast<VertexBufferObject>(buffer);
+}
+
+DeviceChild* ChildOf(IDirect3DIndexBuffer9* buffer) {
+    return ResourceCast<IndexBufferObject>(buffer);
+}

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "runtime/d3d9/device_child.h"
 #include "runtime/d3d9/device_context.h"
 #include "runtime/d3d9/resource_identity.h"
 #include "runtime/d3d9/resources.h"
@@ -29,12 +30,15 @@ struct BufferTraits<IDirect3DIndexBuffer9> {
 };
 
 template <class Interface, class Desc>
-class BufferObject final : public RefCounted<Interface> {
+class BufferObject final : public DeviceChildObject<Interface> {
   public:
     static constexpr ResourceKind kResourceKind = BufferTraits<Interface>::kKind;
 
     BufferObject(DeviceContext& device, const Desc& desc)
-        : identity_(this, kResourceKind), device_(device), desc_(desc) {}
+        : DeviceChildObject<Interface>(device.PublicDevice()),
+          identity_(this, kResourceKind),
+          device_(device),
+          desc_(desc) {}
     ~BufferObject() override {
         if (reported_) {
             device_.ResourceDestroyed(desc_.Pool);

@@ -71,9 +71,17 @@ Device* Device::FromInterface(IDirect3DDevice9* device) {
 
 HRESULT Device::CreateBackBuffer() {
     backBuffer_.Reset();
-    return CreateSurfaceResource(*this, parameters_.BackBufferWidth, parameters_.BackBufferHeight,
-                                 parameters_.BackBufferFormat, D3DPOOL_DEFAULT,
-                                 D3DUSAGE_RENDERTARGET, true, backBuffer_.ReleaseAndGetAddressOf());
+    // The device binds its back buffer rather than holding a reference, so
+    // that the back buffer does not keep its own device alive.
+    ComPtr<IDirect3DSurface9> created;
+    const HRESULT hr =
+        CreateSurfaceResource(*this, parameters_.BackBufferWidth, parameters_.BackBufferHeight,
+                              parameters_.BackBufferFormat, D3DPOOL_DEFAULT, D3DUSAGE_RENDERTARGET,
+                              true, created.ReleaseAndGetAddressOf());
+    if (SUCCEEDED(hr)) {
+        backBuffer_ = BindingTo(created.Get());
+    }
+    return hr;
 }
 
 bool Device::InjectedFailure(const char* operation, HRESULT* failure) {
@@ -81,20 +89,14 @@ bool Device::InjectedFailure(const char* operation, HRESULT* failure) {
 }
 
 void Device::ResourceCreated(D3DPOOL pool) {
-    ++liveResources_;
     if (pool == D3DPOOL_DEFAULT) {
         ++defaultPoolResources_;
     }
 }
 
 void Device::ResourceDestroyed(D3DPOOL pool) {
-    --liveResources_;
     if (pool == D3DPOOL_DEFAULT) {
         --defaultPoolResources_;
-    }
-    // A released device waits for the last of its resources.
-    if (released_ && !tearingDown_ && liveResources_ == 0) {
-        delete this;
     }
 }
 
@@ -128,19 +130,14 @@ ULONG Device::AddRef() {
 ULONG Device::Release() {
     const ULONG left = --references_;
     if (left == 0) {
-        // Let go of everything the device holds; resources the application
-        // still holds keep the device object alive (they reach it), and the
-        // last of them to go deletes it.
-        tearingDown_ = true;
+        // Every object handed out holds a reference, so none is held any
+        // more: what is left lives only in the device's own bindings, and
+        // goes with them.
         ReleaseSdlPresenter();
         recording_.reset();
         SetDefaultState(state_, 0, 0, false);
         backBuffer_.Reset();
-        tearingDown_ = false;
-        released_ = true;
-        if (liveResources_ == 0) {
-            delete this;
-        }
+        delete this;
     }
     return left;
 }
@@ -265,10 +262,8 @@ int Device::ApplicationHeldDefaultPoolResources() const {
     // The back buffer is the device's own default-pool surface; a reference
     // the application holds on it counts like any other resource.
     int held = defaultPoolResources_;
-    if (backBuffer_) {
-        backBuffer_->AddRef();
-        const bool backBufferHeld = backBuffer_->Release() > 1;
-        held -= backBufferHeld ? 0 : 1;
+    if (backBuffer_ && backBuffer_.Child()->References() == 0) {
+        --held;
     }
     return held;
 }

@@ -176,17 +176,14 @@ class Device final : public IDirect3DDevice9, public DeviceContext {
     DeviceProfile profile_;
     D3DDEVICE_CREATION_PARAMETERS creation_;
     D3DPRESENT_PARAMETERS parameters_;
-    ComPtr<IDirect3DSurface9> backBuffer_;
+    Binding<IDirect3DSurface9> backBuffer_;
     DeviceState state_;
     std::unique_ptr<StateRecord> recording_;
     bool inScene_ = false;
     bool lost_ = false;            // waiting for Reset
     bool externallyLost_ = false;  // the headless hook's cause of loss
     int defaultPoolResources_ = 0;
-    int liveResources_ = 0;
-    bool released_ = false;     // the last reference is gone
-    bool tearingDown_ = false;  // Release is dropping the device's own objects
-    bool applying_ = false;     // a state block is being applied
+    bool applying_ = false;  // a state block is being applied
     int liveStateBlocks_ = 0;
     D3DMATRIX combined_{};  // world * view * projection of the current draw
     std::vector<RasterVertex> drawVertices_;

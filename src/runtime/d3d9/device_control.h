@@ -13,7 +13,8 @@
 #include "vellorn/d3d9.h"
 
 // The profile of every Direct3D object created from now on (each keeps the
-// one it was made with, for its answers and its devices). ResetDeviceControl returns to DefaultDeviceProfile().
+// one it was made with, for its answers and its devices). ResetDeviceControl
+// returns to DefaultDeviceProfile().
 void InstallDeviceProfile(const DeviceProfile& profile);
 DeviceProfile ActiveDeviceProfile();
 

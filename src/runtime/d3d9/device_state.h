@@ -5,6 +5,7 @@
 
 #include <array>
 
+#include "runtime/d3d9/device_child.h"
 #include "vellorn/com_ptr.h"
 #include "vellorn/d3d9.h"
 
@@ -23,12 +24,12 @@ struct DeviceState {
     std::array<std::array<DWORD, kSamplerStateCount>, kSamplerCount> samplerStates{};
     std::array<D3DMATRIX, kTransformCount> transforms{};
     D3DVIEWPORT9 viewport{};
-    std::array<ComPtr<IDirect3DBaseTexture9>, kSamplerCount> textures;
-    ComPtr<IDirect3DVertexBuffer9> streamBuffer;
+    std::array<Binding<IDirect3DBaseTexture9>, kSamplerCount> textures;
+    Binding<IDirect3DVertexBuffer9> streamBuffer;
     UINT streamOffset = 0;
     UINT streamStride = 0;
-    ComPtr<IDirect3DIndexBuffer9> indices;
-    ComPtr<IDirect3DVertexDeclaration9> declaration;
+    Binding<IDirect3DIndexBuffer9> indices;
+    Binding<IDirect3DVertexDeclaration9> declaration;
     ComPtr<IDirect3DVertexShader9> vertexShader;
     ComPtr<IDirect3DPixelShader9> pixelShader;
     float nPatchSegments = 0.0f;

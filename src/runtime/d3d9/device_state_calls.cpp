@@ -131,10 +131,10 @@ HRESULT Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
     if (recording_) {
         // While a state block records, Set calls are recorded, not applied.
         recording_->textures.set(stage);
-        recording_->values.textures[stage] = ComPtr<IDirect3DBaseTexture9>(texture);
+        recording_->values.textures[stage] = BindingTo(texture);
         return S_OK;
     }
-    state_.textures[stage] = ComPtr<IDirect3DBaseTexture9>(texture);
+    state_.textures[stage] = BindingTo(texture);
     return S_OK;
 }
 
@@ -225,10 +225,10 @@ HRESULT Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) {
     if (recording_) {
         // While a state block records, Set calls are recorded, not applied.
         recording_->declaration = true;
-        recording_->values.declaration = ComPtr<IDirect3DVertexDeclaration9>(declaration);
+        recording_->values.declaration = BindingTo(declaration);
         return S_OK;
     }
-    state_.declaration = ComPtr<IDirect3DVertexDeclaration9>(declaration);
+    state_.declaration = BindingTo(declaration);
     return S_OK;
 }
 
@@ -303,12 +303,12 @@ HRESULT Device::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UIN
     if (recording_) {
         // While a state block records, Set calls are recorded, not applied.
         recording_->stream = true;
-        recording_->values.streamBuffer = ComPtr<IDirect3DVertexBuffer9>(buffer);
+        recording_->values.streamBuffer = BindingTo(buffer);
         recording_->values.streamOffset = offset;
         recording_->values.streamStride = stride;
         return S_OK;
     }
-    state_.streamBuffer = ComPtr<IDirect3DVertexBuffer9>(buffer);
+    state_.streamBuffer = BindingTo(buffer);
     state_.streamOffset = offset;
     state_.streamStride = stride;
     return S_OK;
@@ -335,10 +335,10 @@ HRESULT Device::SetIndices(IDirect3DIndexBuffer9* indices) {
     if (recording_) {
         // While a state block records, Set calls are recorded, not applied.
         recording_->indices = true;
-        recording_->values.indices = ComPtr<IDirect3DIndexBuffer9>(indices);
+        recording_->values.indices = BindingTo(indices);
         return S_OK;
     }
-    state_.indices = ComPtr<IDirect3DIndexBuffer9>(indices);
+    state_.indices = BindingTo(indices);
     return S_OK;
 }
 

@@ -72,6 +72,21 @@ std::vector<SampledLevel> SamplingLevels(IDirect3DBaseTexture9* texture) {
     return object->Sampled();
 }
 
+DeviceChild* ChildOf(IDirect3DSurface9* surface) {
+    SurfaceObject* object = ResourceCast<SurfaceObject>(surface);
+    return object == nullptr || object->IsTextureLevel() ? nullptr : object;
+}
+
+DeviceChild* ChildOf(IDirect3DBaseTexture9* texture) {
+    if (TextureObject* plain = ResourceCast<TextureObject>(texture)) {
+        return plain;
+    }
+    if (CubeTextureObject* cube = ResourceCast<CubeTextureObject>(texture)) {
+        return cube;
+    }
+    return ResourceCast<VolumeTextureObject>(texture);
+}
+
 const TextureFacts* FactsOf(IDirect3DBaseTexture9* texture) {
     if (TextureObject* plain = ResourceCast<TextureObject>(texture)) {
         return &plain->Facts();

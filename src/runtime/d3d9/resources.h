@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "runtime/d3d9/device_child.h"
 #include "runtime/d3d9/device_context.h"
 #include "vellorn/d3d9.h"
 
@@ -66,6 +67,20 @@ struct BufferStorage {
 };
 const BufferStorage* StorageOf(IDirect3DVertexBuffer9* buffer);
 const BufferStorage* StorageOf(IDirect3DIndexBuffer9* buffer);
+
+// The device child behind a resource of this runtime, for the device's
+// bindings; null for anything else (and for a texture level, whose life is
+// its texture's).
+DeviceChild* ChildOf(IDirect3DBaseTexture9* texture);
+DeviceChild* ChildOf(IDirect3DSurface9* surface);
+DeviceChild* ChildOf(IDirect3DVertexBuffer9* buffer);
+DeviceChild* ChildOf(IDirect3DIndexBuffer9* buffer);
+DeviceChild* ChildOf(IDirect3DVertexDeclaration9* declaration);
+
+template <class Interface>
+Binding<Interface> BindingTo(Interface* object) {
+    return Binding<Interface>(object, ChildOf(object));
+}
 
 // The elements of a declaration, without the end marker.
 const std::vector<D3DVERTEXELEMENT9>* ElementsOf(IDirect3DVertexDeclaration9* declaration);

@@ -30,13 +30,14 @@ HRESULT SurfaceObject::Create(DeviceContext& device, UINT width, UINT height, D3
     object->lockable_ = lockable;
     if (container == nullptr) {
         device.ResourceCreated(pool);
+        object->reported_ = true;
     }
     *surface = std::move(object);
     return S_OK;
 }
 
 SurfaceObject::~SurfaceObject() {
-    if (container_ == nullptr) {
+    if (reported_) {
         device_.ResourceDestroyed(storage_.pool);
     }
 }
@@ -58,18 +59,14 @@ ULONG SurfaceObject::AddRef() {
     if (container_ != nullptr) {
         return container_->AddRef();
     }
-    return ++references_;
+    return AddReference();
 }
 
 ULONG SurfaceObject::Release() {
     if (container_ != nullptr) {
         return container_->Release();
     }
-    const ULONG left = --references_;
-    if (left == 0) {
-        delete this;
-    }
-    return left;
+    return ReleaseReference();
 }
 
 HRESULT SurfaceObject::GetDevice(IDirect3DDevice9** device) {

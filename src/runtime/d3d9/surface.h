@@ -1,20 +1,20 @@
 // A surface: a level of a 2D texture, a face level of a cube texture, or a
 // stand-alone surface (render target, off-screen plain surface, back
 // buffer). A level's reference count is its container's; a stand-alone
-// surface counts its own references and reports its life to the device.
+// surface is a device child of its own and reports its life to the device.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
+#include "runtime/d3d9/device_child.h"
 #include "runtime/d3d9/device_context.h"
 #include "runtime/d3d9/format_layout.h"
 #include "runtime/d3d9/resource_identity.h"
 #include "runtime/d3d9/resources.h"
 
-class SurfaceObject final : public IDirect3DSurface9 {
+class SurfaceObject final : public IDirect3DSurface9, public DeviceChild {
   public:
     static constexpr ResourceKind kResourceKind = ResourceKind::Surface;
 
@@ -22,7 +22,7 @@ class SurfaceObject final : public IDirect3DSurface9 {
     static HRESULT Create(DeviceContext& device, UINT width, UINT height, D3DFORMAT format,
                           D3DPOOL pool, DWORD usage, bool lockable, IUnknown* container,
                           std::unique_ptr<SurfaceObject>* surface);
-    ~SurfaceObject();
+    ~SurfaceObject() override;
 
     HRESULT QueryInterface(REFIID riid, void** object) override;
     ULONG AddRef() override;
@@ -64,12 +64,14 @@ class SurfaceObject final : public IDirect3DSurface9 {
 
   private:
     SurfaceObject(DeviceContext& device, IUnknown* container)
-        : identity_(this, kResourceKind), device_(device), container_(container) {}
+        : DeviceChild(container == nullptr ? device.PublicDevice() : nullptr),
+          identity_(this, kResourceKind),
+          device_(device),
+          container_(container) {}
 
     ResourceIdentity identity_;
     DeviceContext& device_;
     IUnknown* container_;  // null for a stand-alone surface
-    std::atomic<ULONG> references_{1};
     std::vector<BYTE> bytes_;
     SurfaceStorage storage_{};
     FormatLayout layout_{};
@@ -78,4 +80,5 @@ class SurfaceObject final : public IDirect3DSurface9 {
     DWORD lockFlags_ = 0;
     DWORD priority_ = 0;
     std::uint64_t version_ = 0;
+    bool reported_ = false;  // counted among the device's resources
 };

@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "runtime/d3d9/device_child.h"
 #include "runtime/d3d9/device_context.h"
 #include "runtime/d3d9/resource_identity.h"
 #include "runtime/d3d9/resource_sizes.h"
@@ -28,21 +29,22 @@ struct TextureFacts {
 // Interface is the public texture interface, kPublicIid its identifier and
 // kKind the kind by which the device recognises the object behind it.
 template <class Interface, const IID& kPublicIid, ResourceKind kKind>
-class TextureBase : public RefCounted<Interface> {
+class TextureBase : public DeviceChildObject<Interface> {
   public:
     static constexpr ResourceKind kResourceKind = kKind;
 
     TextureBase(DeviceContext& device, const TextureFacts& facts)
-        : identity_(this, kKind), device_(device), facts_(facts) {}
+        : DeviceChildObject<Interface>(device.PublicDevice()),
+          identity_(this, kKind),
+          device_(device),
+          facts_(facts) {}
     ~TextureBase() override {
         if (reported_) {
             device_.ResourceDestroyed(facts_.pool);
         }
     }
 
-    HRESULT GetDevice(IDirect3DDevice9** device) override {
-        return device_.HandOutDevice(device);
-    }
+    HRESULT GetDevice(IDirect3DDevice9** device) override { return device_.HandOutDevice(device); }
     DWORD SetPriority(DWORD priority) override {
         return ExchangePriority(&priority_, priority, facts_.pool);
     }

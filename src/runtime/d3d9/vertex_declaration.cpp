@@ -4,6 +4,7 @@
 #include <new>
 #include <vector>
 
+#include "runtime/d3d9/device_child.h"
 #include "runtime/d3d9/resource_identity.h"
 #include "runtime/d3d9/resources.h"
 #include "vellorn/com_object.h"
@@ -66,15 +67,17 @@ bool ValidElements(const std::vector<D3DVERTEXELEMENT9>& elements) {
 }
 
 class DeclarationObject final
-    : public ComObject<IDirect3DVertexDeclaration9, IID_IDirect3DVertexDeclaration9> {
+    : public ComObject<IDirect3DVertexDeclaration9, IID_IDirect3DVertexDeclaration9,
+                       DeviceChildObject<IDirect3DVertexDeclaration9>> {
   public:
     static constexpr ResourceKind kResourceKind = ResourceKind::VertexDeclaration;
 
     DeclarationObject(DeviceContext& device, std::vector<D3DVERTEXELEMENT9> elements)
-        : identity_(this, kResourceKind), device_(device), elements_(std::move(elements)) {}
-    HRESULT GetDevice(IDirect3DDevice9** device) override {
-        return device_.HandOutDevice(device);
-    }
+        : ComObject(device.PublicDevice()),
+          identity_(this, kResourceKind),
+          device_(device),
+          elements_(std::move(elements)) {}
+    HRESULT GetDevice(IDirect3DDevice9** device) override { return device_.HandOutDevice(device); }
     // With elements null only the count is given; it includes the end marker.
     HRESULT GetDeclaration(D3DVERTEXELEMENT9* elements, UINT* count) override {
         if (count == nullptr) {
@@ -138,4 +141,8 @@ HRESULT CreateVertexDeclarationResource(DeviceContext& device, const D3DVERTEXEL
 const std::vector<D3DVERTEXELEMENT9>* ElementsOf(IDirect3DVertexDeclaration9* declaration) {
     DeclarationObject* object = ResourceCast<DeclarationObject>(declaration);
     return object == nullptr ? nullptr : &object->Elements();
+}
+
+DeviceChild* ChildOf(IDirect3DVertexDeclaration9* declaration) {
+    return ResourceCast<DeclarationObject>(declaration);
 }

@@ -475,11 +475,12 @@ TEST_F(DeviceTest, StateBlockHoldsItsResources) {
     device->EndStateBlock(block.ReleaseAndGetAddressOf());
     device->SetTexture(0, nullptr);
     // The block keeps the texture alive after its creator lets go.
-    EXPECT_EQ(texture->Release(), 1u);
+    EXPECT_EQ(texture->Release(), 0u);
     ASSERT_EQ(block->Apply(), S_OK);
     ComPtr<IDirect3DBaseTexture9> bound;
     device->GetTexture(0, bound.ReleaseAndGetAddressOf());
     EXPECT_EQ(bound.Get(), static_cast<IDirect3DBaseTexture9*>(texture));
+    EXPECT_EQ(texture->GetLevelCount(), 1u);
 }
 
 TEST_F(DeviceTest, CreateStateBlockAllCapturesEverything) {
