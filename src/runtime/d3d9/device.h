@@ -10,6 +10,7 @@
 #include "runtime/d3d9/device_context.h"
 #include "runtime/d3d9/device_state.h"
 #include "runtime/d3d9/rasterizer.h"
+#include "runtime/d3d9/resources.h"
 #include "runtime/d3d9/state_block.h"
 #include "vellorn/com_ptr.h"
 #include "vellorn/d3d9.h"
@@ -161,6 +162,16 @@ class Device final : public IDirect3DDevice9, public DeviceContext {
     // nothing.
     HRESULT PrepareDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, VertexLayout* layout,
                         bool* skip);
+    // Whether object is null or an object this device made; anything else
+    // bound here could outlive the device that counts it.
+    template <class Interface>
+    bool IsNullOrOwn(Interface* object) const {
+        if (object == nullptr) {
+            return true;
+        }
+        const DeviceChild* child = ChildOf(object);
+        return child != nullptr && child->OwnerDevice() == this;
+    }
     // World times view times projection, for the vertices of a draw.
     D3DMATRIX CombinedTransform() const;
     // Reports and fails when vertex index of stream 0 does not lie wholly

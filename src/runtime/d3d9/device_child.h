@@ -28,6 +28,7 @@ class DeviceChild {
         }
     }
     ULONG References() const noexcept { return references_; }
+    IDirect3DDevice9* OwnerDevice() const noexcept { return device_; }
 
   protected:
     // device may be null (a device stand-in that counts nothing).

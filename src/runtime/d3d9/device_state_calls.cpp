@@ -120,8 +120,8 @@ HRESULT Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
         return D3DERR_INVALIDCALL;
     }
     D3DPOOL pool = D3DPOOL_DEFAULT;
-    if (texture != nullptr && !PoolOf(texture, &pool)) {
-        ReportInvalidCall("SetTexture: not a texture made by this runtime");
+    if (!IsNullOrOwn(texture) || (texture != nullptr && !PoolOf(texture, &pool))) {
+        ReportInvalidCall("SetTexture: not a texture of this device");
         return D3DERR_INVALIDCALL;
     }
     if (pool == D3DPOOL_SCRATCH) {
@@ -218,7 +218,7 @@ float Device::GetNPatchMode() {
 
 HRESULT Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) {
     DEVICE_OPERATION("SetVertexDeclaration");
-    if (declaration != nullptr && ElementsOf(declaration) == nullptr) {
+    if (!IsNullOrOwn(declaration)) {
         ReportInvalidCall("SetVertexDeclaration: not a declaration of this device");
         return D3DERR_INVALIDCALL;
     }
@@ -296,7 +296,7 @@ HRESULT Device::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UIN
         ReportInvalidCall("SetStreamSource: only stream 0 is offered, not %u", stream);
         return D3DERR_INVALIDCALL;
     }
-    if (buffer != nullptr && StorageOf(buffer) == nullptr) {
+    if (!IsNullOrOwn(buffer)) {
         ReportInvalidCall("SetStreamSource: not a vertex buffer of this device");
         return D3DERR_INVALIDCALL;
     }
@@ -328,7 +328,7 @@ HRESULT Device::GetStreamSource(UINT stream, IDirect3DVertexBuffer9** buffer, UI
 
 HRESULT Device::SetIndices(IDirect3DIndexBuffer9* indices) {
     DEVICE_OPERATION("SetIndices");
-    if (indices != nullptr && StorageOf(indices) == nullptr) {
+    if (!IsNullOrOwn(indices)) {
         ReportInvalidCall("SetIndices: not an index buffer of this device");
         return D3DERR_INVALIDCALL;
     }

@@ -139,4 +139,33 @@ INSTANTIATE_TEST_SUITE_P(Children, DeviceLifetimeTest, ::testing::ValuesIn(kKind
                              return info.param.name;
                          });
 
+TEST_F(DeviceTest, ObjectsOfAnotherDeviceAreNotBound) {
+    ComPtr<IDirect3DDevice9> device = MakeDevice();
+    ComPtr<IDirect3DDevice9> other = MakeDevice();
+    ComPtr<IDirect3DTexture9> texture;
+    ComPtr<IDirect3DVertexBuffer9> vertices;
+    ComPtr<IDirect3DIndexBuffer9> indices;
+    ComPtr<IDirect3DVertexDeclaration9> declaration;
+    ASSERT_EQ(other->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                   texture.ReleaseAndGetAddressOf(), nullptr),
+              S_OK);
+    ASSERT_EQ(other->CreateVertexBuffer(64, 0, 0, D3DPOOL_MANAGED,
+                                        vertices.ReleaseAndGetAddressOf(), nullptr),
+              S_OK);
+    ASSERT_EQ(other->CreateIndexBuffer(64, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED,
+                                       indices.ReleaseAndGetAddressOf(), nullptr),
+              S_OK);
+    ASSERT_EQ(other->CreateVertexDeclaration(kElements, declaration.ReleaseAndGetAddressOf()),
+              S_OK);
+
+    EXPECT_EQ(device->SetTexture(0, texture.Get()), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->SetStreamSource(0, vertices.Get(), 0, 12), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->SetIndices(indices.Get()), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->SetVertexDeclaration(declaration.Get()), D3DERR_INVALIDCALL);
+    EXPECT_EQ(other->SetTexture(0, texture.Get()), S_OK);
+    EXPECT_EQ(other->SetStreamSource(0, vertices.Get(), 0, 12), S_OK);
+    EXPECT_EQ(other->SetIndices(indices.Get()), S_OK);
+    EXPECT_EQ(other->SetVertexDeclaration(declaration.Get()), S_OK);
+}
+
 }  // namespace
