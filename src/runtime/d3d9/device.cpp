@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 #include "runtime/d3d9/direct3d.h"
@@ -20,9 +21,25 @@ bool SameIid(REFIID a, REFIID b) {
 }
 
 // Live devices, so that test hooks can tell a device of this runtime.
-std::vector<Device*>& LiveDevices() {
-    static std::vector<Device*> devices;
-    return devices;
+struct LiveDevices {
+    std::mutex mutex;
+    std::vector<Device*> devices;
+};
+
+LiveDevices& TheLiveDevices() {
+    static LiveDevices live;
+    return live;
+}
+
+bool RegisterLiveDevice(Device* device) noexcept {
+    LiveDevices& live = TheLiveDevices();
+    std::lock_guard<std::mutex> lock(live.mutex);
+    try {
+        live.devices.push_back(device);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -35,12 +52,13 @@ Device::Device(IDirect3D9* direct3D, const DeviceProfile& profile, D3DDEVTYPE de
     profile_.caps.AdapterOrdinal = D3DADAPTER_DEFAULT;
     SetDefaultState(state_, parameters.BackBufferWidth, parameters.BackBufferHeight,
                     parameters.EnableAutoDepthStencil != FALSE);
-    LiveDevices().push_back(this);
 }
 
 Device::~Device() {
-    auto& devices = LiveDevices();
-    devices.erase(std::remove(devices.begin(), devices.end(), this), devices.end());
+    LiveDevices& live = TheLiveDevices();
+    std::lock_guard<std::mutex> lock(live.mutex);
+    live.devices.erase(std::remove(live.devices.begin(), live.devices.end(), this),
+                       live.devices.end());
 }
 
 HRESULT Device::Create(IDirect3D9* direct3D, const DeviceProfile& profile, D3DDEVTYPE deviceType,
@@ -49,6 +67,10 @@ HRESULT Device::Create(IDirect3D9* direct3D, const DeviceProfile& profile, D3DDE
     Device* created = new (std::nothrow)
         Device(direct3D, profile, deviceType, focusWindow, behaviorFlags, parameters);
     if (created == nullptr) {
+        return E_OUTOFMEMORY;
+    }
+    if (!RegisterLiveDevice(created)) {
+        created->Release();
         return E_OUTOFMEMORY;
     }
     const HRESULT hr = created->CreateBackBuffer();
@@ -61,7 +83,9 @@ HRESULT Device::Create(IDirect3D9* direct3D, const DeviceProfile& profile, D3DDE
 }
 
 Device* Device::FromInterface(IDirect3DDevice9* device) {
-    for (Device* live : LiveDevices()) {
+    LiveDevices& registry = TheLiveDevices();
+    std::lock_guard<std::mutex> lock(registry.mutex);
+    for (Device* live : registry.devices) {
         if (static_cast<IDirect3DDevice9*>(live) == device) {
             return live;
         }

@@ -5,7 +5,9 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <new>
 #include <optional>
+#include <utility>
 
 #include "runtime/d3d9/device.h"
 #include "runtime/d3d9/runtime_services.h"
@@ -34,6 +36,16 @@ struct ControlState {
 ControlState& Control() {
     static ControlState state;
     return state;
+}
+
+// Adds a record to a log; without memory for it the record is dropped, so a
+// device call never fails or throws for the sake of its log.
+template <class Record, class Value>
+void Append(std::vector<Record>& log, Value&& value) noexcept {
+    try {
+        log.emplace_back(std::forward<Value>(value));
+    } catch (const std::bad_alloc&) {
+    }
 }
 
 }  // namespace
@@ -77,13 +89,13 @@ void ClearCallLog() {
 
 void RecordDraw(const DrawRecord& record) {
     if (Control().logging) {
-        Control().draws.push_back(record);
+        Append(Control().draws, record);
     }
 }
 
 void RecordBufferLock(const BufferLockRecord& record) {
     if (Control().logging) {
-        Control().locks.push_back(record);
+        Append(Control().locks, record);
     }
 }
 
@@ -115,7 +127,7 @@ void ResetDeviceControl() {
 bool TakeInjectedFault(const char* operation, HRESULT* failure) {
     ControlState& state = Control();
     if (state.logging) {
-        state.log.emplace_back(operation);
+        Append(state.log, operation);
     }
     // Every pending fault of the operation counts this call.
     bool failed = false;
