@@ -1,0 +1,24 @@
+// The sprite span: fills rows of triangles in a state the sprite path accepts
+// (texture times a constant diffuse colour, source-alpha blending, clamped
+// addressing) by fetching a run of texels and blending them over the target
+// in bulk, with vector instructions where the processor has them.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/d3d9/raster_context.h"
+
+namespace vellorn_d3d9 {
+
+// How the span fills one triangle of an accepted draw; None leaves the
+// triangle to the general pipeline.
+enum class SpriteFill { None, Point, Linear };
+
+SpriteFill SpriteFillFor(const DrawContext& ctx, const Shading& sh);
+
+// Fills count pixels from dst on one row; u and v are the fixed-point texture
+// coordinates of the first pixel.
+void SpriteSpan(const DrawContext& ctx, const Shading& sh, SpriteFill fill, std::uint32_t* dst,
+                int count, std::int64_t u, std::int64_t v);
+
+}  // namespace vellorn_d3d9
