@@ -13,7 +13,7 @@
 using namespace vellorn_d3d9;
 
 void DrawTriangles(const RasterState& state, const RasterVertex* vertices,
-                   std::size_t triangleCount, RasterTarget& target) {
+                   std::size_t triangleCount, RasterTarget& target, RasterRoutes routes) {
     if (vertices == nullptr || target.pixels == nullptr || target.width == 0 ||
         target.height == 0) {
         return;
@@ -47,7 +47,9 @@ void DrawTriangles(const RasterState& state, const RasterVertex* vertices,
              (ArgReadsTexture(st.alphaArg1) || ArgReadsTexture(st.alphaArg2)));
     }
     ctx.writeMask = WriteMask(state);
-    ctx.sprite = SpritePathFor(state);
+    if (routes == RasterRoutes::Fastest) {
+        ctx.sprite = SpritePathFor(state);
+    }
 
     RasterVertex polygon[kMaxClipVertices];
     RasterVertex scratch[kMaxClipVertices];

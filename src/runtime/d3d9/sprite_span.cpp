@@ -67,17 +67,21 @@ __attribute__((target("avx2"))) inline __m256i BlendFour(__m256i src, __m256i d)
     return _mm256_srli_epi16(_mm256_add_epi16(x, _mm256_srli_epi16(x, 8)), 8);
 }
 
+// ModulateBlendSpan on eight pixels at a time.
 __attribute__((target("avx2"))) int ModulateBlendAvx2(std::uint32_t* dst,
                                                       const std::uint32_t* texels, int count,
-                                                      std::uint32_t color, std::uint32_t alphaOr) {
+                                                      std::uint32_t color, std::uint32_t alphaOr,
+                                                      int keepAtOrBelow) {
     const __m256i zero = _mm256_setzero_si256();
     const __m256i diffuse = _mm256_unpacklo_epi8(_mm256_set1_epi32(static_cast<int>(color)), zero);
     const __m256i fill = _mm256_set1_epi32(static_cast<int>(alphaOr));
+    const __m256i limit = _mm256_set1_epi32(keepAtOrBelow + 1);
     const bool white = color == 0xFFFFFFFFu;
+    const bool test = keepAtOrBelow >= 0;
     const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     for (int i = 0; i < count; i += 8) {
         // The last group of a span reads and writes only its own pixels.
-        const __m256i mask = _mm256_cmpgt_epi32(_mm256_set1_epi32(count - i), lanes);
+        __m256i mask = _mm256_cmpgt_epi32(_mm256_set1_epi32(count - i), lanes);
         const __m256i s = _mm256_maskload_epi32(reinterpret_cast<const int*>(texels + i), mask);
         const __m256i d = _mm256_or_si256(
             _mm256_maskload_epi32(reinterpret_cast<const int*>(dst + i), mask), fill);
@@ -86,6 +90,11 @@ __attribute__((target("avx2"))) int ModulateBlendAvx2(std::uint32_t* dst,
         if (!white) {
             sLow = Mul8x16(sLow, diffuse);
             sHigh = Mul8x16(sHigh, diffuse);
+        }
+        if (test) {
+            const __m256i source = white ? s : _mm256_packus_epi16(sLow, sHigh);
+            const __m256i kept = _mm256_cmpgt_epi32(limit, _mm256_srli_epi32(source, 24));
+            mask = _mm256_andnot_si256(kept, mask);
         }
         const __m256i low = BlendFour(sLow, _mm256_unpacklo_epi8(d, zero));
         const __m256i high = BlendFour(sHigh, _mm256_unpackhi_epi8(d, zero));
@@ -102,26 +111,28 @@ bool HasAvx2() {
 #endif
 
 // Modulates count texels by the constant diffuse colour and blends them over
-// the target by their alpha.
+// the target by their alpha, leaving pixels whose source alpha is at most
+// keepAtOrBelow as they are.
 void ModulateBlendSpan(std::uint32_t* dst, const std::uint32_t* texels, int count,
-                       std::uint32_t color, bool alphaTarget) {
+                       std::uint32_t color, bool alphaTarget, int keepAtOrBelow) {
     const std::uint32_t alphaOr = alphaTarget ? 0u : 0xFF000000u;
     int i = 0;
 #if defined(VELLORN_RASTER_AVX2)
     if (HasAvx2()) {
-        i = ModulateBlendAvx2(dst, texels, count, color, alphaOr);
+        i = ModulateBlendAvx2(dst, texels, count, color, alphaOr, keepAtOrBelow);
     }
 #endif
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
     const __m128i diffuse = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(color)), zero);
     const __m128i fill = _mm_set1_epi32(static_cast<int>(alphaOr));
+    const __m128i limit = _mm_set1_epi32(keepAtOrBelow + 1);
     // Modulating by white changes nothing (Mul8(x, 255) == x).
     const bool white = color == 0xFFFFFFFFu;
     for (; i + 4 <= count; i += 4) {
         const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(texels + i));
-        const __m128i d =
-            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i)), fill);
+        const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
+        const __m128i d = _mm_or_si128(old, fill);
         __m128i sLow = _mm_unpacklo_epi8(s, zero);
         __m128i sHigh = _mm_unpackhi_epi8(s, zero);
         if (!white) {
@@ -130,98 +141,154 @@ void ModulateBlendSpan(std::uint32_t* dst, const std::uint32_t* texels, int coun
         }
         const __m128i low = BlendTwo(sLow, _mm_unpacklo_epi8(d, zero));
         const __m128i high = BlendTwo(sHigh, _mm_unpackhi_epi8(d, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i),
-                         _mm_or_si128(_mm_packus_epi16(low, high), fill));
+        __m128i out = _mm_or_si128(_mm_packus_epi16(low, high), fill);
+        if (keepAtOrBelow >= 0) {
+            const __m128i source = white ? s : _mm_packus_epi16(sLow, sHigh);
+            const __m128i kept = _mm_cmplt_epi32(_mm_srli_epi32(source, 24), limit);
+            out = _mm_or_si128(_mm_and_si128(kept, old), _mm_andnot_si128(kept, out));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), out);
     }
 #endif
     for (; i < count; ++i) {
-        dst[i] = ModulateBlendPixel(texels[i], color, dst[i], alphaOr);
+        if (static_cast<int>(Mul8(texels[i] >> 24, color >> 24)) > keepAtOrBelow) {
+            dst[i] = ModulateBlendPixel(texels[i], color, dst[i], alphaOr);
+        }
     }
 }
 
-// Texels are fetched into a small buffer (or read in place when a span maps
-// one to one onto a texel row) and then combined with the target in bulk.
+// A walk along a span through one texture level: the position of the first
+// pixel and the step per pixel, in texels times 2^32.
+struct LevelWalk {
+    const SampledLevel* level;
+    std::int64_t s, t, ds, dt;
+    int maxX, maxY;
+};
+
+LevelWalk Walk(const SampledLevel& level, const Shading& sh, std::int64_t u, std::int64_t v) {
+    const auto w = static_cast<std::int64_t>(level.width);
+    const auto h = static_cast<std::int64_t>(level.height);
+    return {&level,
+            u * w,
+            v * h,
+            sh.dux * w,
+            sh.dvx * h,
+            static_cast<int>(w) - 1,
+            static_cast<int>(h) - 1};
+}
+
+constexpr int kChunk = 64;
+constexpr std::int64_t kRound = std::int64_t{1} << 23;
+
+// The next n (at most kChunk) texels of the walk, sampled with clamped
+// addressing as SampleLevel does: in buffer, or in place when the span maps
+// one to one onto a texel row.
+template <bool Linear>
+const std::uint32_t* Fetch(const LevelWalk& walk, int n, std::uint32_t* buffer) {
+    const SampledLevel& level = *walk.level;
+    const std::uint32_t* texels = level.texels;
+    if constexpr (!Linear) {
+        const std::int64_t x0 = (walk.s + kRound) >> 32;
+        const std::int64_t y0 = (walk.t + kRound) >> 32;
+        if (walk.ds == (std::int64_t{1} << 32) && walk.dt == 0 && x0 >= 0 &&
+            x0 + n - 1 <= walk.maxX && y0 >= 0 && y0 <= walk.maxY) {
+            return texels + static_cast<std::size_t>(y0) * level.width +
+                   static_cast<std::size_t>(x0);
+        }
+        std::int64_t si = walk.s, ti = walk.t;
+        for (int i = 0; i < n; ++i, si += walk.ds, ti += walk.dt) {
+            const int x =
+                static_cast<int>(std::clamp<std::int64_t>((si + kRound) >> 32, 0, walk.maxX));
+            const int y =
+                static_cast<int>(std::clamp<std::int64_t>((ti + kRound) >> 32, 0, walk.maxY));
+            buffer[i] =
+                texels[static_cast<std::size_t>(y) * level.width + static_cast<std::size_t>(x)];
+        }
+        return buffer;
+    }
+    std::int64_t si = walk.s, ti = walk.t;
+    for (int i = 0; i < n; ++i, si += walk.ds, ti += walk.dt) {
+        // Texel centres sit at half integers: shift by half a texel.
+        const std::int64_t sl = ((si + kRound) >> 24) - 128;
+        const std::int64_t tl = ((ti + kRound) >> 24) - 128;
+        const auto x0 = static_cast<int>(std::clamp<std::int64_t>(sl >> 8, -1, walk.maxX));
+        const auto y0 = static_cast<int>(std::clamp<std::int64_t>(tl >> 8, -1, walk.maxY));
+        const auto fx = static_cast<std::uint32_t>(sl & 255);
+        const auto fy = static_cast<std::uint32_t>(tl & 255);
+        const int xa = std::max(x0, 0), xb = std::min(x0 + 1, walk.maxX);
+        const int ya = std::max(y0, 0), yb = std::min(y0 + 1, walk.maxY);
+        const std::uint32_t* rowA = texels + static_cast<std::size_t>(ya) * level.width;
+        const std::uint32_t* rowB = texels + static_cast<std::size_t>(yb) * level.width;
+        const std::uint32_t top = LerpPacked(rowA[xa], rowA[xb], fx);
+        buffer[i] = fy == 0 ? top : LerpPacked(top, LerpPacked(rowB[xa], rowB[xb], fx), fy);
+    }
+    return buffer;
+}
+
+// Texels are fetched a chunk at a time from the triangle's level (blended
+// with the next level by the mip weight, as Sample does) and then combined
+// with the target in bulk.
 template <bool Linear>
 void FillSpan(const DrawContext& ctx, const Shading& sh, std::uint32_t* dst, int count,
               std::int64_t u, std::int64_t v) {
-    const SampledLevel& level = ctx.samplers[0].levels[sh.lod[0].level];
-    const auto w = static_cast<std::int64_t>(level.width);
-    const auto h = static_cast<std::int64_t>(level.height);
-    const int maxX = static_cast<int>(w) - 1;
-    const int maxY = static_cast<int>(h) - 1;
-    std::int64_t s = u * w;
-    std::int64_t t = v * h;
-    const std::int64_t ds = sh.dux * w;
-    const std::int64_t dt = sh.dvx * h;
-    const std::uint32_t* texels = level.texels;
+    const LodChoice& lod = sh.lod[0];
+    const SampledLevel* levels = ctx.samplers[0].levels;
+    LevelWalk first = Walk(levels[lod.level], sh, u, v);
+    LevelWalk second = Walk(levels[lod.nextLevel], sh, u, v);
     const bool alphaTarget = ctx.state->targetHasAlpha;
-    constexpr int kChunk = 64;
+    const int keep = ctx.sprite.keepAlphaAtOrBelow;
     std::uint32_t buffer[kChunk];
-    constexpr std::int64_t kRound = std::int64_t{1} << 23;
+    std::uint32_t other[kChunk];
     while (count > 0) {
         const int n = std::min(count, kChunk);
-        const std::uint32_t* source = buffer;
-        if constexpr (!Linear) {
-            const std::int64_t x0 = (s + kRound) >> 32;
-            const std::int64_t y0 = (t + kRound) >> 32;
-            if (ds == (std::int64_t{1} << 32) && dt == 0 && x0 >= 0 && x0 + n - 1 <= maxX &&
-                y0 >= 0 && y0 <= maxY) {
-                source = texels + static_cast<std::size_t>(y0) * level.width +
-                         static_cast<std::size_t>(x0);
-            } else {
-                std::int64_t si = s, ti = t;
-                for (int i = 0; i < n; ++i, si += ds, ti += dt) {
-                    const int x =
-                        static_cast<int>(std::clamp<std::int64_t>((si + kRound) >> 32, 0, maxX));
-                    const int y =
-                        static_cast<int>(std::clamp<std::int64_t>((ti + kRound) >> 32, 0, maxY));
-                    buffer[i] = texels[static_cast<std::size_t>(y) * level.width +
-                                       static_cast<std::size_t>(x)];
-                }
+        const std::uint32_t* source = Fetch<Linear>(first, n, buffer);
+        if (lod.nextWeight != 0) {
+            const std::uint32_t* next = Fetch<Linear>(second, n, other);
+            for (int i = 0; i < n; ++i) {
+                buffer[i] = LerpPacked(source[i], next[i], lod.nextWeight);
             }
-        } else {
-            std::int64_t si = s, ti = t;
-            for (int i = 0; i < n; ++i, si += ds, ti += dt) {
-                const std::int64_t sl = ((si + kRound) >> 24) - 128;
-                const std::int64_t tl = ((ti + kRound) >> 24) - 128;
-                const auto x0 = static_cast<int>(std::clamp<std::int64_t>(sl >> 8, -1, maxX));
-                const auto y0 = static_cast<int>(std::clamp<std::int64_t>(tl >> 8, -1, maxY));
-                const auto fx = static_cast<std::uint32_t>(sl & 255);
-                const auto fy = static_cast<std::uint32_t>(tl & 255);
-                const int xa = std::max(x0, 0), xb = std::min(x0 + 1, maxX);
-                const int ya = std::max(y0, 0), yb = std::min(y0 + 1, maxY);
-                const std::uint32_t* rowA = texels + static_cast<std::size_t>(ya) * level.width;
-                const std::uint32_t* rowB = texels + static_cast<std::size_t>(yb) * level.width;
-                const std::uint32_t top = LerpPacked(rowA[xa], rowA[xb], fx);
-                buffer[i] = fy == 0 ? top : LerpPacked(top, LerpPacked(rowB[xa], rowB[xb], fx), fy);
-            }
+            source = buffer;
         }
-        ModulateBlendSpan(dst, source, n, sh.color, alphaTarget);
+        ModulateBlendSpan(dst, source, n, sh.color, alphaTarget, keep);
         dst += n;
         count -= n;
-        s += ds * n;
-        t += dt * n;
+        for (LevelWalk* walk : {&first, &second}) {
+            walk->s += walk->ds * n;
+            walk->t += walk->dt * n;
+        }
     }
+}
+
+// Whether linear filtering of the level reads single texels over the whole
+// triangle: every step moves by whole texels and the first pixel sits on a
+// texel centre.
+bool ReadsSingleTexels(const SampledLevel& level, const Shading& sh) {
+    const auto w = static_cast<std::int64_t>(level.width);
+    const auto h = static_cast<std::int64_t>(level.height);
+    const std::int64_t whole = std::int64_t{1} << 32;
+    auto fraction = [](std::int64_t c) { return ((c + kRound) >> 24) & 255; };
+    return (sh.dux * w) % whole == 0 && (sh.duy * w) % whole == 0 && (sh.dvx * h) % whole == 0 &&
+           (sh.dvy * h) % whole == 0 && fraction(sh.u0 * w) == 128 && fraction(sh.v0 * h) == 128;
+}
+
+bool Sampleable(const SampledLevel& level) {
+    return level.width > 0 && level.height > 0 && level.texels != nullptr;
 }
 
 }  // namespace
 
 SpriteFill SpriteFillFor(const DrawContext& ctx, const Shading& sh) {
-    if (!ctx.sprite.accepted || !sh.affine || !sh.constantColor || sh.lod[0].nextWeight != 0) {
+    if (!ctx.sprite.accepted || !sh.affine || !sh.constantColor) {
         return SpriteFill::None;
     }
-    if (sh.lod[0].filter != D3DTEXF_LINEAR) {
-        return SpriteFill::Point;
+    const LodChoice& lod = sh.lod[0];
+    const SampledLevel& level = ctx.samplers[0].levels[lod.level];
+    const SampledLevel& next = ctx.samplers[0].levels[lod.nextLevel];
+    if (!Sampleable(level) || !Sampleable(next)) {
+        return SpriteFill::None;
     }
-    const SampledLevel& level = ctx.samplers[0].levels[sh.lod[0].level];
-    const auto w = static_cast<std::int64_t>(level.width);
-    const auto h = static_cast<std::int64_t>(level.height);
-    const std::int64_t whole = std::int64_t{1} << 32;
-    auto fraction = [](std::int64_t c) { return ((c + (std::int64_t{1} << 23)) >> 24) & 255; };
-    // When every step moves by whole texels and the first pixel sits on a
-    // texel centre, linear filtering reads single texels.
-    if ((sh.dux * w) % whole == 0 && (sh.duy * w) % whole == 0 && (sh.dvx * h) % whole == 0 &&
-        (sh.dvy * h) % whole == 0 && fraction(sh.u0 * w) == 128 && fraction(sh.v0 * h) == 128) {
+    if (lod.filter != D3DTEXF_LINEAR ||
+        (ReadsSingleTexels(level, sh) && (lod.nextWeight == 0 || ReadsSingleTexels(next, sh)))) {
         return SpriteFill::Point;
     }
     return SpriteFill::Linear;
