@@ -78,11 +78,21 @@ __attribute__((target("avx2"))) int ModulateBlendAvx2(std::uint32_t* dst,
     const __m256i limit = _mm256_set1_epi32(keepAtOrBelow + 1);
     const bool white = color == 0xFFFFFFFFu;
     const bool test = keepAtOrBelow >= 0;
+    // Under a white diffuse colour an opaque texel blends to itself, every
+    // channel round((s * 255 + d * 0) / 255) = s, and passes any alpha test
+    // that keeps less than alpha 255.
+    const bool opaqueCopies = white && keepAtOrBelow < 255;
+    const __m256i opaque = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     for (int i = 0; i < count; i += 8) {
         // The last group of a span reads and writes only its own pixels.
         __m256i mask = _mm256_cmpgt_epi32(_mm256_set1_epi32(count - i), lanes);
         const __m256i s = _mm256_maskload_epi32(reinterpret_cast<const int*>(texels + i), mask);
+        if (opaqueCopies &&
+            _mm256_testc_si256(_mm256_cmpeq_epi32(_mm256_and_si256(s, opaque), opaque), mask)) {
+            _mm256_maskstore_epi32(reinterpret_cast<int*>(dst + i), mask, _mm256_or_si256(s, fill));
+            continue;
+        }
         const __m256i d = _mm256_or_si256(
             _mm256_maskload_epi32(reinterpret_cast<const int*>(dst + i), mask), fill);
         __m256i sLow = _mm256_unpacklo_epi8(s, zero);
