@@ -53,16 +53,31 @@ void DrawTriangles(const RasterState& state, const RasterVertex* vertices,
 
     RasterVertex polygon[kMaxClipVertices];
     RasterVertex scratch[kMaxClipVertices];
+    const bool isFlat = state.shadeMode == D3DSHADE_FLAT;
+    auto drawable = [vertices](std::size_t t) {
+        return PositionsFinite(vertices + 3 * t);  // else nothing sensible to draw
+    };
+    auto flatColour = [vertices](std::size_t t) {
+        const RasterVertex& v = vertices[3 * t];
+        return PackFloat(v.a, v.r, v.g, v.b);
+    };
     for (std::size_t t = 0; t < triangleCount; ++t) {
+        if (!drawable(t))
+            continue;
         const RasterVertex* tv = vertices + 3 * t;
-        if (!PositionsFinite(tv))
-            continue;  // nothing sensible to draw
-        std::uint32_t flat = 0;
-        const bool isFlat = state.shadeMode == D3DSHADE_FLAT;
-        if (isFlat)
-            flat = PackFloat(tv[0].a, tv[0].r, tv[0].g, tv[0].b);
+        const std::uint32_t flat = isFlat ? flatColour(t) : 0;
         if (InsideClipVolume(tv)) {
             const RasterVertex* tri[3] = {&tv[0], &tv[1], &tv[2]};
+            // Sprites come as pairs of triangles that need no clipping.
+            const RasterVertex* nv = tv + 3;
+            if (t + 1 < triangleCount && drawable(t + 1) && InsideClipVolume(nv)) {
+                const RasterVertex* next[3] = {&nv[0], &nv[1], &nv[2]};
+                const std::uint32_t nextFlat = isFlat ? flatColour(t + 1) : 0;
+                FillTrianglePair(ctx, tri, isFlat ? &flat : nullptr, next,
+                                 isFlat ? &nextFlat : nullptr);
+                ++t;
+                continue;
+            }
             FillTriangle(ctx, tri, isFlat ? &flat : nullptr);
             continue;
         }

@@ -83,10 +83,30 @@ struct Edge {
     }
 };
 
-}  // namespace
+// A triangle set up for filling: its snapped bounds, the pixels it may
+// cover, its edges at the first row and its interpolation.
+struct TriangleFill {
+    std::int64_t minFx, maxFx, minFy, maxFy;
+    int left, right, top, bottom;  // inclusive, within the scissor
+    Edge edges[3];
+    Shading sh;
+    SpriteFill sprite;
+    // For a right triangle with axis-aligned legs, the corner of its bounds
+    // it does not touch (bit 0: right, bit 1: bottom); -1 for others.
+    int missingCorner;
+};
 
-void FillTriangle(const DrawContext& ctx, const RasterVertex* const* verts,
-                  const std::uint32_t* flatColor) {
+// The corner of the bounds at (fx, fy) as missingCorner numbers them, or -1.
+int CornerOf(const TriangleFill& f, std::int64_t fx, std::int64_t fy) {
+    if ((fx != f.minFx && fx != f.maxFx) || (fy != f.minFy && fy != f.maxFy))
+        return -1;
+    return (fx == f.maxFx ? 1 : 0) + (fy == f.maxFy ? 2 : 0);
+}
+
+// Sets up one triangle; false when it draws nothing (culled, degenerate,
+// outside the scissor or beyond the coordinate range).
+bool SetUp(const DrawContext& ctx, const RasterVertex* const* verts, const std::uint32_t* flatColor,
+           TriangleFill* fill) {
     const RasterState& state = *ctx.state;
     const D3DVIEWPORT9& vp = state.viewport;
     TriangleSetup tri;
@@ -100,7 +120,7 @@ void FillTriangle(const DrawContext& ctx, const RasterVertex* const* verts,
         // Clipping bounds every position to the guard band; anything else
         // (overflow in extreme input) is not drawn.
         if (!(std::abs(sx) < 1e7f) || !(std::abs(sy) < 1e7f))
-            return;
+            return false;
         ScreenVertex& s = tri.v[i];
         s.fx = std::llround(static_cast<double>(sx) * kSubpixelScale);
         s.fy = std::llround(static_cast<double>(sy) * kSubpixelScale);
@@ -114,31 +134,39 @@ void FillTriangle(const DrawContext& ctx, const RasterVertex* const* verts,
     const std::int64_t area = (tri.v[1].fx - tri.v[0].fx) * (tri.v[2].fy - tri.v[0].fy) -
                               (tri.v[2].fx - tri.v[0].fx) * (tri.v[1].fy - tri.v[0].fy);
     if (area == 0)
-        return;
+        return false;
     if (state.cullMode == D3DCULL_CCW && area < 0)
-        return;
+        return false;
     if (state.cullMode == D3DCULL_CW && area > 0)
-        return;
+        return false;
     if (area < 0)
         std::swap(tri.v[1], tri.v[2]);
     tri.det = (tri.v[1].x - tri.v[0].x) * (tri.v[2].y - tri.v[0].y) -
               (tri.v[2].x - tri.v[0].x) * (tri.v[1].y - tri.v[0].y);
 
-    std::int64_t minFx = tri.v[0].fx, maxFx = minFx, minFy = tri.v[0].fy, maxFy = minFy;
+    TriangleFill& f = *fill;
+    f.minFx = f.maxFx = tri.v[0].fx;
+    f.minFy = f.maxFy = tri.v[0].fy;
     for (int i = 1; i < 3; ++i) {
-        minFx = std::min(minFx, tri.v[i].fx);
-        maxFx = std::max(maxFx, tri.v[i].fx);
-        minFy = std::min(minFy, tri.v[i].fy);
-        maxFy = std::max(maxFy, tri.v[i].fy);
+        f.minFx = std::min(f.minFx, tri.v[i].fx);
+        f.maxFx = std::max(f.maxFx, tri.v[i].fx);
+        f.minFy = std::min(f.minFy, tri.v[i].fy);
+        f.maxFy = std::max(f.maxFy, tri.v[i].fy);
     }
-    const int left = std::max(ctx.scissorLeft, static_cast<int>((minFx + 255) >> kSubpixelBits));
-    const int right = std::min(ctx.scissorRight, static_cast<int>(maxFx >> kSubpixelBits));
-    const int top = std::max(ctx.scissorTop, static_cast<int>((minFy + 255) >> kSubpixelBits));
-    const int bottom = std::min(ctx.scissorBottom, static_cast<int>(maxFy >> kSubpixelBits));
-    if (left > right || top > bottom)
-        return;
+    f.left = std::max(ctx.scissorLeft, static_cast<int>((f.minFx + 255) >> kSubpixelBits));
+    f.right = std::min(ctx.scissorRight, static_cast<int>(f.maxFx >> kSubpixelBits));
+    f.top = std::max(ctx.scissorTop, static_cast<int>((f.minFy + 255) >> kSubpixelBits));
+    f.bottom = std::min(ctx.scissorBottom, static_cast<int>(f.maxFy >> kSubpixelBits));
+    if (f.left > f.right || f.top > f.bottom)
+        return false;
+    // Three distinct corners of the bounds (the area is not zero): the
+    // fourth is missing.
+    f.missingCorner = 6;
+    for (const ScreenVertex& v : tri.v) {
+        const int corner = CornerOf(f, v.fx, v.fy);
+        f.missingCorner = corner < 0 || f.missingCorner < 0 ? -1 : f.missingCorner - corner;
+    }
 
-    Edge edges[3];
     for (int i = 0; i < 3; ++i) {
         const ScreenVertex& a = tri.v[i];
         const ScreenVertex& b = tri.v[(i + 1) % 3];
@@ -147,23 +175,24 @@ void FillTriangle(const DrawContext& ctx, const RasterVertex* const* verts,
         // E(p) = dx * (p.y - a.y) - dy * (p.x - a.x), positive inside. Top
         // and left edges own the pixel centres lying exactly on them.
         const bool topLeft = dy < 0 || (dy == 0 && dx > 0);
-        Edge& e = edges[i];
+        Edge& e = f.edges[i];
         e.stepX = -dy * 256;
         e.stepY = dx * 256;
         e.threshold = topLeft ? 0 : 1;
-        e.Start(dx * (static_cast<std::int64_t>(top) * 256 - a.fy) + dy * a.fx);
+        e.Start(dx * (static_cast<std::int64_t>(f.top) * 256 - a.fy) + dy * a.fx);
     }
 
     // Interpolation setup.
-    Shading sh{};
+    Shading& sh = f.sh;
+    sh = Shading{};
     const RasterVertex& r0 = *tri.v[0].v;
     const RasterVertex& r1 = *tri.v[1].v;
     const RasterVertex& r2 = *tri.v[2].v;
     sh.affine = r0.w == r1.w && r1.w == r2.w;
     sh.px0 = tri.v[0].x;
     sh.py0 = tri.v[0].y;
-    sh.refX = left;
-    sh.refY = top;
+    sh.refX = f.left;
+    sh.refY = f.top;
     if (flatColor != nullptr) {
         sh.constantColor = true;
         sh.color = *flatColor;
@@ -186,7 +215,7 @@ void FillTriangle(const DrawContext& ctx, const RasterVertex* const* verts,
     sh.vq = tri.Make(static_cast<double>(r0.v) * q0, static_cast<double>(r1.v) * q1,
                      static_cast<double>(r2.v) * q2);
     sh.q = tri.Make(q0, q1, q2);
-    SpriteFill sprite = SpriteFill::None;
+    f.sprite = SpriteFill::None;
     if (sh.affine) {
         sh.u0 = ToFixed(sh.uq.At(sh.refX, sh.refY, sh.px0, sh.py0));
         sh.v0 = ToFixed(sh.vq.At(sh.refX, sh.refY, sh.px0, sh.py0));
@@ -199,15 +228,28 @@ void FillTriangle(const DrawContext& ctx, const RasterVertex* const* verts,
                 Lambda(ctx.samplers[stage], sh.uq.dx, sh.vq.dx, sh.uq.dy, sh.vq.dy);
             sh.lod[stage] = ChooseLod(ctx.samplers[stage], lambda);
         }
-        sprite = SpriteFillFor(ctx, sh);
+        f.sprite = SpriteFillFor(ctx, sh);
     }
+    return true;
+}
 
+// The fixed-point texture coordinates at pixel (x, y) of an affine triangle.
+void AffineAt(const Shading& sh, int x, int y, std::int64_t* u, std::int64_t* v) {
+    const std::int64_t dx = x - static_cast<std::int64_t>(sh.refX);
+    const std::int64_t dy = y - static_cast<std::int64_t>(sh.refY);
+    *u = sh.u0 + dx * sh.dux + dy * sh.duy;
+    *v = sh.v0 + dx * sh.dvx + dy * sh.dvy;
+}
+
+// Walks the rows of a set-up triangle and fills the pixels each covers.
+void Walk(const DrawContext& ctx, TriangleFill& f) {
+    const Shading& sh = f.sh;
     std::uint32_t* const pixels = ctx.target->pixels;
     const std::size_t pitch = ctx.target->pitchPixels;
-    for (int py = top; py <= bottom; ++py) {
-        int x0 = left;
-        int x1 = right;
-        for (Edge& e : edges) {
+    for (int py = f.top; py <= f.bottom; ++py) {
+        int x0 = f.left;
+        int x1 = f.right;
+        for (Edge& e : f.edges) {
             if (e.stepX == 0) {
                 if (e.rowValue < e.threshold) {
                     x0 = 1;
@@ -215,10 +257,10 @@ void FillTriangle(const DrawContext& ctx, const RasterVertex* const* verts,
                 }
             } else if (e.stepX > 0) {
                 if (e.bound > x0)
-                    x0 = static_cast<int>(std::min<std::int64_t>(e.bound, right + 1));
+                    x0 = static_cast<int>(std::min<std::int64_t>(e.bound, f.right + 1));
             } else {
                 if (-e.bound < x1)
-                    x1 = static_cast<int>(std::max<std::int64_t>(-e.bound, left - 1));
+                    x1 = static_cast<int>(std::max<std::int64_t>(-e.bound, f.left - 1));
             }
             e.NextRow();
         }
@@ -229,15 +271,78 @@ void FillTriangle(const DrawContext& ctx, const RasterVertex* const* verts,
             ShadePerspectiveSpan(ctx, sh, row, x0, x1, py);
             continue;
         }
-        const std::int64_t dxStart = x0 - static_cast<std::int64_t>(sh.refX);
-        const std::int64_t dyFixed = py - static_cast<std::int64_t>(sh.refY);
-        const std::int64_t u = sh.u0 + dxStart * sh.dux + dyFixed * sh.duy;
-        const std::int64_t v = sh.v0 + dxStart * sh.dvx + dyFixed * sh.dvy;
-        if (sprite != SpriteFill::None) {
-            SpriteSpan(ctx, sh, sprite, row + x0, x1 - x0 + 1, u, v);
+        std::int64_t u, v;
+        AffineAt(sh, x0, py, &u, &v);
+        if (f.sprite != SpriteFill::None) {
+            SpriteSpan(ctx, sh, f.sprite, row + x0, x1 - x0 + 1, u, v);
         } else {
             ShadeAffineSpan(ctx, sh, row, x0, x1, py, u, v);
         }
+    }
+}
+
+// Whether two set-up triangles are the halves of one axis-aligned rectangle,
+// split along a diagonal, that the sprite span fills with one mapping. The
+// fill rule gives each pixel centre of the rectangle to exactly one half
+// (the left and top sides and the shared diagonal each belong to one), so
+// the rectangle's pixels are those centres with minFx <= 256 x < maxFx and
+// minFy <= 256 y < maxFy; with equal coordinates, steps, level of detail and
+// colour every pixel gets the bytes its own half would give it.
+bool FormOneSpriteRectangle(const TriangleFill& a, const TriangleFill& b) {
+    const Shading& p = a.sh;
+    const Shading& q = b.sh;
+    return a.missingCorner >= 0 && b.missingCorner == 3 - a.missingCorner && a.minFx == b.minFx &&
+           a.maxFx == b.maxFx && a.minFy == b.minFy && a.maxFy == b.maxFy &&
+           a.sprite != SpriteFill::None && a.sprite == b.sprite && p.refX == q.refX &&
+           p.refY == q.refY && p.u0 == q.u0 && p.v0 == q.v0 && p.dux == q.dux && p.duy == q.duy &&
+           p.dvx == q.dvx && p.dvy == q.dvy && p.color == q.color &&
+           p.lod[0].level == q.lod[0].level && p.lod[0].nextLevel == q.lod[0].nextLevel &&
+           p.lod[0].nextWeight == q.lod[0].nextWeight && p.lod[0].filter == q.lod[0].filter;
+}
+
+void FillSpriteRectangle(const DrawContext& ctx, const TriangleFill& f) {
+    const int right =
+        std::min(ctx.scissorRight, static_cast<int>((f.maxFx + 255) >> kSubpixelBits) - 1);
+    const int bottom =
+        std::min(ctx.scissorBottom, static_cast<int>((f.maxFy + 255) >> kSubpixelBits) - 1);
+    std::uint32_t* const pixels = ctx.target->pixels;
+    const std::size_t pitch = ctx.target->pitchPixels;
+    if (f.left > right)
+        return;
+    for (int py = f.top; py <= bottom; ++py) {
+        std::int64_t u, v;
+        AffineAt(f.sh, f.left, py, &u, &v);
+        SpriteSpan(ctx, f.sh, f.sprite, pixels + static_cast<std::size_t>(py) * pitch + f.left,
+                   right - f.left + 1, u, v);
+    }
+}
+
+}  // namespace
+
+void FillTriangle(const DrawContext& ctx, const RasterVertex* const* verts,
+                  const std::uint32_t* flatColor) {
+    TriangleFill fill;
+    if (SetUp(ctx, verts, flatColor, &fill)) {
+        Walk(ctx, fill);
+    }
+}
+
+void FillTrianglePair(const DrawContext& ctx, const RasterVertex* const* first,
+                      const std::uint32_t* firstFlat, const RasterVertex* const* second,
+                      const std::uint32_t* secondFlat) {
+    TriangleFill a;
+    TriangleFill b;
+    const bool drawA = SetUp(ctx, first, firstFlat, &a);
+    const bool drawB = SetUp(ctx, second, secondFlat, &b);
+    if (drawA && drawB && FormOneSpriteRectangle(a, b)) {
+        FillSpriteRectangle(ctx, a);
+        return;
+    }
+    if (drawA) {
+        Walk(ctx, a);
+    }
+    if (drawB) {
+        Walk(ctx, b);
     }
 }
 

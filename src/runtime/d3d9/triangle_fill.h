@@ -14,4 +14,10 @@ namespace vellorn_d3d9 {
 void FillTriangle(const DrawContext& ctx, const RasterVertex* const* verts,
                   const std::uint32_t* flatColor);
 
+// Fills two triangles in order, as one rectangle when they are the two
+// halves of a sprite's quad and that writes the same bytes.
+void FillTrianglePair(const DrawContext& ctx, const RasterVertex* const* first,
+                      const std::uint32_t* firstFlat, const RasterVertex* const* second,
+                      const std::uint32_t* secondFlat);
+
 }  // namespace vellorn_d3d9

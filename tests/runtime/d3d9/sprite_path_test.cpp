@@ -160,11 +160,18 @@ Texture Atlas() {
     return atlas;
 }
 
+// How a quad becomes two triangles: as the batcher splits it, along the
+// other diagonal, as two halves that overlap (sharing the top side), with
+// the bottom-right corner's texture coordinate moved so that the two halves
+// map the atlas differently, or with a second colour for the second half.
+enum class Split { Batcher, OtherDiagonal, Overlapping, BentCorner, TwoColours };
+
 // A sprite: its top-left corner and size on screen, and its source
 // rectangle in atlas texels (which may reach outside the atlas).
 struct Quad {
     float x, y, w, h;
     float left, top, right, bottom;
+    Split split = Split::Batcher;
 };
 
 const Quad kQuads[] = {
@@ -179,6 +186,11 @@ const Quad kQuads[] = {
     {50, 40, 40, 20, 300, 10, 320, 20},              // magnified
     {70, 20, 20, 20, -8, 50, 12, 70},                // partly outside the atlas (clamped)
     {8, 44, 20, 16, 200.25f, 4, 210.25f, 20},  // first pixel on a texel centre, half-texel steps
+    {10.5f, 20.5f, 16, 8, 64, 0, 80, 8},       // sides through pixel centres
+    {60.5f, 48, 24, 12, 128, 8, 152, 20, Split::OtherDiagonal},
+    {44, 2, 20, 14, 136, 16, 156, 30, Split::Overlapping},
+    {2, 26, 18, 18, 24, 2, 42, 20, Split::BentCorner},
+    {76, 40, 16, 16, 160, 0, 176, 16, Split::TwoColours},
 };
 
 struct AlphaTest {
@@ -213,14 +225,24 @@ TEST_P(SpritePathEquivalenceTest, WritesTheBytesOfTheGeneralPipeline) {
 
     std::vector<RasterVertex> vertices;
     for (const Quad& q : kQuads) {
-        auto vertex = [&](float x, float y, float u, float v) {
-            return SpriteVertex(kWidth, kHeight, x, y, u / kAtlasWidth, v / kAtlasHeight, colour);
+        auto vertex = [&](float x, float y, float u, float v, Colour c) {
+            return SpriteVertex(kWidth, kHeight, x, y, u / kAtlasWidth, v / kAtlasHeight, c);
         };
-        const RasterVertex a = vertex(q.x, q.y, q.left, q.top);
-        const RasterVertex b = vertex(q.x + q.w, q.y, q.right, q.top);
-        const RasterVertex c = vertex(q.x, q.y + q.h, q.left, q.bottom);
-        const RasterVertex d = vertex(q.x + q.w, q.y + q.h, q.right, q.bottom);
-        vertices.insert(vertices.end(), {a, b, c, c, b, d});  // clockwise, as the batcher
+        const float bent = q.split == Split::BentCorner ? 3.0f : 0.0f;
+        const Colour other{1.0f, 0.5f, 0.25f, 0.8f};
+        const RasterVertex a = vertex(q.x, q.y, q.left, q.top, colour);
+        const RasterVertex b = vertex(q.x + q.w, q.y, q.right, q.top, colour);
+        const RasterVertex c = vertex(q.x, q.y + q.h, q.left, q.bottom, colour);
+        const RasterVertex d = vertex(q.x + q.w, q.y + q.h, q.right + bent, q.bottom, colour);
+        const RasterVertex b2 = vertex(q.x + q.w, q.y, q.right, q.top, other);
+        const RasterVertex c2 = vertex(q.x, q.y + q.h, q.left, q.bottom, other);
+        const RasterVertex d2 = vertex(q.x + q.w, q.y + q.h, q.right, q.bottom, other);
+        switch (q.split) {
+            case Split::OtherDiagonal: vertices.insert(vertices.end(), {a, b, d, a, d, c}); break;
+            case Split::Overlapping: vertices.insert(vertices.end(), {a, b, c, a, b, d}); break;
+            case Split::TwoColours: vertices.insert(vertices.end(), {a, b, c, c2, b2, d2}); break;
+            default: vertices.insert(vertices.end(), {a, b, c, c, b, d}); break;
+        }
     }
     std::vector<std::uint32_t> background(kWidth * kHeight);
     std::uint32_t seed = 99;
