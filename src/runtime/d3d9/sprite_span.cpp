@@ -67,49 +67,87 @@ __attribute__((target("avx2"))) inline __m256i BlendFour(__m256i src, __m256i d)
     return _mm256_srli_epi16(_mm256_add_epi16(x, _mm256_srli_epi16(x, 8)), 8);
 }
 
+// What ModulateBlendAvx2 needs for every group of eight pixels.
+struct GroupConstants {
+    __m256i zero, diffuse, fill, limit, opaque;
+    bool white, test, opaqueCopies;
+};
+
+// One group of eight pixels of ModulateBlendSpan. A full group uses plain
+// loads and stores; the last group of a span passes the mask of its own
+// pixels and reads and writes no others.
+template <bool Full>
+__attribute__((target("avx2"))) inline void ModulateBlendGroup(std::uint32_t* dst,
+                                                               const std::uint32_t* texels,
+                                                               __m256i mask,
+                                                               const GroupConstants& k) {
+    const auto* source = reinterpret_cast<const int*>(texels);
+    auto* target = reinterpret_cast<int*>(dst);
+    const __m256i s = Full ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source))
+                           : _mm256_maskload_epi32(source, mask);
+    if (k.opaqueCopies &&
+        _mm256_testc_si256(_mm256_cmpeq_epi32(_mm256_and_si256(s, k.opaque), k.opaque), mask)) {
+        const __m256i out = _mm256_or_si256(s, k.fill);
+        if (Full) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(target), out);
+        } else {
+            _mm256_maskstore_epi32(target, mask, out);
+        }
+        return;
+    }
+    const __m256i old = Full ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(target))
+                             : _mm256_maskload_epi32(target, mask);
+    const __m256i d = _mm256_or_si256(old, k.fill);
+    __m256i sLow = _mm256_unpacklo_epi8(s, k.zero);
+    __m256i sHigh = _mm256_unpackhi_epi8(s, k.zero);
+    if (!k.white) {
+        sLow = Mul8x16(sLow, k.diffuse);
+        sHigh = Mul8x16(sHigh, k.diffuse);
+    }
+    const __m256i low = BlendFour(sLow, _mm256_unpacklo_epi8(d, k.zero));
+    const __m256i high = BlendFour(sHigh, _mm256_unpackhi_epi8(d, k.zero));
+    __m256i out = _mm256_or_si256(_mm256_packus_epi16(low, high), k.fill);
+    if (k.test) {
+        const __m256i modulated = k.white ? s : _mm256_packus_epi16(sLow, sHigh);
+        const __m256i kept = _mm256_cmpgt_epi32(k.limit, _mm256_srli_epi32(modulated, 24));
+        if (Full) {
+            out = _mm256_blendv_epi8(out, old, kept);
+        } else {
+            mask = _mm256_andnot_si256(kept, mask);
+        }
+    }
+    if (Full) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(target), out);
+    } else {
+        _mm256_maskstore_epi32(target, mask, out);
+    }
+}
+
 // ModulateBlendSpan on eight pixels at a time.
 __attribute__((target("avx2"))) int ModulateBlendAvx2(std::uint32_t* dst,
                                                       const std::uint32_t* texels, int count,
                                                       std::uint32_t color, std::uint32_t alphaOr,
                                                       int keepAtOrBelow) {
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i diffuse = _mm256_unpacklo_epi8(_mm256_set1_epi32(static_cast<int>(color)), zero);
-    const __m256i fill = _mm256_set1_epi32(static_cast<int>(alphaOr));
-    const __m256i limit = _mm256_set1_epi32(keepAtOrBelow + 1);
-    const bool white = color == 0xFFFFFFFFu;
-    const bool test = keepAtOrBelow >= 0;
+    GroupConstants k;
+    k.zero = _mm256_setzero_si256();
+    k.diffuse = _mm256_unpacklo_epi8(_mm256_set1_epi32(static_cast<int>(color)), k.zero);
+    k.fill = _mm256_set1_epi32(static_cast<int>(alphaOr));
+    k.limit = _mm256_set1_epi32(keepAtOrBelow + 1);
+    k.opaque = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    k.white = color == 0xFFFFFFFFu;
+    k.test = keepAtOrBelow >= 0;
     // Under a white diffuse colour an opaque texel blends to itself, every
     // channel round((s * 255 + d * 0) / 255) = s, and passes any alpha test
     // that keeps less than alpha 255.
-    const bool opaqueCopies = white && keepAtOrBelow < 255;
-    const __m256i opaque = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    for (int i = 0; i < count; i += 8) {
-        // The last group of a span reads and writes only its own pixels.
-        __m256i mask = _mm256_cmpgt_epi32(_mm256_set1_epi32(count - i), lanes);
-        const __m256i s = _mm256_maskload_epi32(reinterpret_cast<const int*>(texels + i), mask);
-        if (opaqueCopies &&
-            _mm256_testc_si256(_mm256_cmpeq_epi32(_mm256_and_si256(s, opaque), opaque), mask)) {
-            _mm256_maskstore_epi32(reinterpret_cast<int*>(dst + i), mask, _mm256_or_si256(s, fill));
-            continue;
-        }
-        const __m256i d = _mm256_or_si256(
-            _mm256_maskload_epi32(reinterpret_cast<const int*>(dst + i), mask), fill);
-        __m256i sLow = _mm256_unpacklo_epi8(s, zero);
-        __m256i sHigh = _mm256_unpackhi_epi8(s, zero);
-        if (!white) {
-            sLow = Mul8x16(sLow, diffuse);
-            sHigh = Mul8x16(sHigh, diffuse);
-        }
-        if (test) {
-            const __m256i source = white ? s : _mm256_packus_epi16(sLow, sHigh);
-            const __m256i kept = _mm256_cmpgt_epi32(limit, _mm256_srli_epi32(source, 24));
-            mask = _mm256_andnot_si256(kept, mask);
-        }
-        const __m256i low = BlendFour(sLow, _mm256_unpacklo_epi8(d, zero));
-        const __m256i high = BlendFour(sHigh, _mm256_unpackhi_epi8(d, zero));
-        _mm256_maskstore_epi32(reinterpret_cast<int*>(dst + i), mask,
-                               _mm256_or_si256(_mm256_packus_epi16(low, high), fill));
+    k.opaqueCopies = k.white && keepAtOrBelow < 255;
+    int i = 0;
+    for (; i + 8 <= count; i += 8) {
+        ModulateBlendGroup<true>(dst + i, texels + i, _mm256_set1_epi32(-1), k);
+    }
+    if (i < count) {
+        const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+        const __m256i mask = _mm256_cmpgt_epi32(_mm256_set1_epi32(count - i), lanes);
+        ModulateBlendGroup<false>(dst + i, texels + i, mask, k);
     }
     return count;
 }
