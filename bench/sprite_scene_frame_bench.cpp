@@ -6,7 +6,8 @@
 // 640 x 480 back buffer.
 //
 // Two variants: the figures at whole pixels, and at fractional positions as
-// they are while walking. Each reports the median of ten repetitions.
+// they are while walking. Each reports the median and the fastest of ten
+// repetitions.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -254,13 +255,21 @@ void BM_SpriteSceneFrame(benchmark::State& state, bool fractionalFigures) {
     ResetDeviceControl();
 }
 
+// The fastest repetition beside the median: on a machine shared with other
+// work, noise only ever adds time.
+double Fastest(const std::vector<double>& times) {
+    return *std::min_element(times.begin(), times.end());
+}
+
 BENCHMARK_CAPTURE(BM_SpriteSceneFrame, whole_pixel_figures, false)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(10)
-    ->ReportAggregatesOnly(true);
+    ->ReportAggregatesOnly(true)
+    ->ComputeStatistics("min", Fastest);
 BENCHMARK_CAPTURE(BM_SpriteSceneFrame, fractional_figures, true)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(10)
-    ->ReportAggregatesOnly(true);
+    ->ReportAggregatesOnly(true)
+    ->ComputeStatistics("min", Fastest);
 
 }  // namespace
