@@ -4,7 +4,6 @@
 // of texture coordinates.
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 
 #include "runtime/d3d9/rasterizer.h"
@@ -47,6 +46,16 @@ struct Shading {
     LodChoice lod[2];  // affine: constant over the triangle
 };
 
+// x rounded to the nearest integer, halves away from zero: the result of
+// std::llround for |x| < 2^62, without a library call. The truncated value
+// is exact, and so is the remainder x - t (for |t| >= 1, x and t are within
+// a factor of two of each other; for t = 0 it is x itself).
+inline std::int64_t RoundToNearest(double x) {
+    const auto t = static_cast<std::int64_t>(x);
+    const double rest = x - static_cast<double>(t);
+    return t + (rest >= 0.5 ? 1 : 0) - (rest <= -0.5 ? 1 : 0);
+}
+
 // Normalised texture coordinates and their per-pixel steps in fixed point.
 // The limits keep every product with a texture size (and every step across
 // the guard band) inside 64 bits; real geometry never comes near them.
@@ -58,7 +67,7 @@ inline std::int64_t ToFixed(double value, double limit = kCoordLimit) {
         value = -limit;  // also catches NaN
     if (value > limit)
         value = limit;
-    return static_cast<std::int64_t>(std::llround(value * kCoordScale));
+    return RoundToNearest(value * kCoordScale);
 }
 
 }  // namespace vellorn_d3d9

@@ -83,12 +83,12 @@ struct Edge {
     }
 };
 
-// A triangle set up for filling: its snapped bounds, the pixels it may
-// cover, its edges at the first row and its interpolation.
+// A triangle set up for filling: its snapped corners (clockwise on screen),
+// their bounds, the pixels it may cover and its interpolation.
 struct TriangleFill {
+    std::int64_t fx[3], fy[3];
     std::int64_t minFx, maxFx, minFy, maxFy;
     int left, right, top, bottom;  // inclusive, within the scissor
-    Edge edges[3];
     Shading sh;
     SpriteFill sprite;
     // For a right triangle with axis-aligned legs, the corner of its bounds
@@ -122,8 +122,8 @@ bool SetUp(const DrawContext& ctx, const RasterVertex* const* verts, const std::
         if (!(std::abs(sx) < 1e7f) || !(std::abs(sy) < 1e7f))
             return false;
         ScreenVertex& s = tri.v[i];
-        s.fx = std::llround(static_cast<double>(sx) * kSubpixelScale);
-        s.fy = std::llround(static_cast<double>(sy) * kSubpixelScale);
+        s.fx = RoundToNearest(static_cast<double>(sx) * kSubpixelScale);
+        s.fy = RoundToNearest(static_cast<double>(sy) * kSubpixelScale);
         s.x = static_cast<double>(s.fx) / kSubpixelScale;
         s.y = static_cast<double>(s.fy) / kSubpixelScale;
         s.q = q;
@@ -168,18 +168,8 @@ bool SetUp(const DrawContext& ctx, const RasterVertex* const* verts, const std::
     }
 
     for (int i = 0; i < 3; ++i) {
-        const ScreenVertex& a = tri.v[i];
-        const ScreenVertex& b = tri.v[(i + 1) % 3];
-        const std::int64_t dx = b.fx - a.fx;
-        const std::int64_t dy = b.fy - a.fy;
-        // E(p) = dx * (p.y - a.y) - dy * (p.x - a.x), positive inside. Top
-        // and left edges own the pixel centres lying exactly on them.
-        const bool topLeft = dy < 0 || (dy == 0 && dx > 0);
-        Edge& e = f.edges[i];
-        e.stepX = -dy * 256;
-        e.stepY = dx * 256;
-        e.threshold = topLeft ? 0 : 1;
-        e.Start(dx * (static_cast<std::int64_t>(f.top) * 256 - a.fy) + dy * a.fx);
+        f.fx[i] = tri.v[i].fx;
+        f.fy[i] = tri.v[i].fy;
     }
 
     // Interpolation setup.
@@ -242,14 +232,28 @@ void AffineAt(const Shading& sh, int x, int y, std::int64_t* u, std::int64_t* v)
 }
 
 // Walks the rows of a set-up triangle and fills the pixels each covers.
-void Walk(const DrawContext& ctx, TriangleFill& f) {
+void Walk(const DrawContext& ctx, const TriangleFill& f) {
+    Edge edges[3];
+    for (int i = 0; i < 3; ++i) {
+        const int j = (i + 1) % 3;
+        const std::int64_t dx = f.fx[j] - f.fx[i];
+        const std::int64_t dy = f.fy[j] - f.fy[i];
+        // E(p) = dx * (p.y - a.y) - dy * (p.x - a.x), positive inside. Top
+        // and left edges own the pixel centres lying exactly on them.
+        const bool topLeft = dy < 0 || (dy == 0 && dx > 0);
+        Edge& e = edges[i];
+        e.stepX = -dy * 256;
+        e.stepY = dx * 256;
+        e.threshold = topLeft ? 0 : 1;
+        e.Start(dx * (static_cast<std::int64_t>(f.top) * 256 - f.fy[i]) + dy * f.fx[i]);
+    }
     const Shading& sh = f.sh;
     std::uint32_t* const pixels = ctx.target->pixels;
     const std::size_t pitch = ctx.target->pitchPixels;
     for (int py = f.top; py <= f.bottom; ++py) {
         int x0 = f.left;
         int x1 = f.right;
-        for (Edge& e : f.edges) {
+        for (Edge& e : edges) {
             if (e.stepX == 0) {
                 if (e.rowValue < e.threshold) {
                     x0 = 1;
