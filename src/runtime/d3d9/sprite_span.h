@@ -1,7 +1,7 @@
-// The sprite span: fills rows of triangles in a state the sprite path accepts
-// (texture times a constant diffuse colour, source-alpha blending, clamped
-// addressing) by fetching a run of texels and blending them over the target
-// in bulk, with vector instructions where the processor has them.
+// The sprite span: fills rows of triangles and rectangles in a state the
+// sprite path accepts (texture times a constant diffuse colour, source-alpha
+// blending, clamped addressing) by fetching runs of texels, or reading them
+// in place, and blending them over the target in bulk.
 #pragma once
 
 #include <cstdint>
@@ -20,5 +20,11 @@ SpriteFill SpriteFillFor(const DrawContext& ctx, const Shading& sh);
 // coordinates of the first pixel.
 void SpriteSpan(const DrawContext& ctx, const Shading& sh, SpriteFill fill, std::uint32_t* dst,
                 int count, std::int64_t u, std::int64_t v);
+
+// Fills rows rows of count pixels from dst, pitch pixels apart; u and v are
+// the coordinates of the first pixel, and each row starts sh.duy and sh.dvy
+// further on.
+void SpriteRectangle(const DrawContext& ctx, const Shading& sh, SpriteFill fill, std::uint32_t* dst,
+                     std::size_t pitch, int count, int rows, std::int64_t u, std::int64_t v);
 
 }  // namespace vellorn_d3d9

@@ -309,16 +309,14 @@ void FillSpriteRectangle(const DrawContext& ctx, const TriangleFill& f) {
         std::min(ctx.scissorRight, static_cast<int>((f.maxFx + 255) >> kSubpixelBits) - 1);
     const int bottom =
         std::min(ctx.scissorBottom, static_cast<int>((f.maxFy + 255) >> kSubpixelBits) - 1);
-    std::uint32_t* const pixels = ctx.target->pixels;
-    const std::size_t pitch = ctx.target->pitchPixels;
-    if (f.left > right)
+    if (f.left > right || f.top > bottom)
         return;
-    for (int py = f.top; py <= bottom; ++py) {
-        std::int64_t u, v;
-        AffineAt(f.sh, f.left, py, &u, &v);
-        SpriteSpan(ctx, f.sh, f.sprite, pixels + static_cast<std::size_t>(py) * pitch + f.left,
-                   right - f.left + 1, u, v);
-    }
+    std::int64_t u, v;
+    AffineAt(f.sh, f.left, f.top, &u, &v);
+    const std::size_t pitch = ctx.target->pitchPixels;
+    SpriteRectangle(ctx, f.sh, f.sprite,
+                    ctx.target->pixels + static_cast<std::size_t>(f.top) * pitch + f.left, pitch,
+                    right - f.left + 1, bottom - f.top + 1, u, v);
 }
 
 }  // namespace

@@ -184,9 +184,12 @@ const Quad kQuads[] = {
     {10, 40, 45, 22, 256, 0, 320, 32},                            // between levels 0 and 1
     {33.3f, 17.8f, 24.5f, 13.25f, 320, 8, 400, 50},  // fractional and between levels 1 and 2
     {50, 40, 40, 20, 300, 10, 320, 20},              // magnified
-    {70, 20, 20, 20, -8, 50, 12, 70},                // partly outside the atlas (clamped)
+    {70, 20, 20, 20, -8, 20, 12, 40},                // partly left of the atlas (clamped)
+    {70, 44, 20, 16, 100, 54, 120, 70},              // partly below the atlas (clamped)
+    {84, 30, 12, 12, 506, 0, 518, 12},               // partly right of the atlas (clamped)
     {8, 44, 20, 16, 200.25f, 4, 210.25f, 20},  // first pixel on a texel centre, half-texel steps
     {10.5f, 20.5f, 16, 8, 64, 0, 80, 8},       // sides through pixel centres
+    {78, 2, 16, 24, 420, 30, 436, 42},         // one to one across, stretched down
     {60.5f, 48, 24, 12, 128, 8, 152, 20, Split::OtherDiagonal},
     {44, 2, 20, 14, 136, 16, 156, 30, Split::Overlapping},
     {2, 26, 18, 18, 24, 2, 42, 20, Split::BentCorner},
