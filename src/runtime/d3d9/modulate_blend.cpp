@@ -73,7 +73,7 @@ struct GroupConstants {
     bool white, test, opaqueCopies;
 };
 
-// One group of eight pixels of ModulateBlendSpan. A full group uses plain
+// One group of eight pixels of ModulateBlendRows. A full group uses plain
 // loads and stores; the last group of a span passes the mask of its own
 // pixels and reads and writes no others.
 template <bool Full>
@@ -88,7 +88,7 @@ __attribute__((target("avx2"))) inline void ModulateBlendGroup(std::uint32_t* ds
     if (k.opaqueCopies &&
         _mm256_testc_si256(_mm256_cmpeq_epi32(_mm256_and_si256(s, k.opaque), k.opaque), mask)) {
         const __m256i out = _mm256_or_si256(s, k.fill);
-        if (Full) {
+        if constexpr (Full) {
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(target), out);
         } else {
             _mm256_maskstore_epi32(target, mask, out);
@@ -110,13 +110,13 @@ __attribute__((target("avx2"))) inline void ModulateBlendGroup(std::uint32_t* ds
     if (k.test) {
         const __m256i modulated = k.white ? s : _mm256_packus_epi16(sLow, sHigh);
         const __m256i kept = _mm256_cmpgt_epi32(k.limit, _mm256_srli_epi32(modulated, 24));
-        if (Full) {
+        if constexpr (Full) {
             out = _mm256_blendv_epi8(out, old, kept);
         } else {
             mask = _mm256_andnot_si256(kept, mask);
         }
     }
-    if (Full) {
+    if constexpr (Full) {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(target), out);
     } else {
         _mm256_maskstore_epi32(target, mask, out);
@@ -163,9 +163,10 @@ bool HasAvx2() {
 }
 #endif
 
-// One row of ModulateBlendRows without AVX2.
-void ModulateBlendRow(const ModulateBlend& blend, std::uint32_t* dst, const std::uint32_t* texels,
-                      int count) {
+}  // namespace
+
+void ModulateBlendRowPortable(const ModulateBlend& blend, std::uint32_t* dst,
+                              const std::uint32_t* texels, int count) {
     const std::uint32_t color = blend.color;
     const int keepAtOrBelow = blend.keepAlphaAtOrBelow;
     const std::uint32_t alphaOr = blend.targetHasAlpha ? 0u : 0xFF000000u;
@@ -205,8 +206,6 @@ void ModulateBlendRow(const ModulateBlend& blend, std::uint32_t* dst, const std:
     }
 }
 
-}  // namespace
-
 void ModulateBlendRows(const ModulateBlend& blend, std::uint32_t* dst, std::size_t dstPitch,
                        const std::uint32_t* texels, std::size_t texelPitch, int count, int rows) {
 #if defined(VELLORN_RASTER_AVX2)
@@ -216,7 +215,7 @@ void ModulateBlendRows(const ModulateBlend& blend, std::uint32_t* dst, std::size
     }
 #endif
     for (int row = 0; row < rows; ++row, dst += dstPitch, texels += texelPitch) {
-        ModulateBlendRow(blend, dst, texels, count);
+        ModulateBlendRowPortable(blend, dst, texels, count);
     }
 }
 

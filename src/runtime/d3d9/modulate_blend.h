@@ -23,4 +23,9 @@ struct ModulateBlend {
 void ModulateBlendRows(const ModulateBlend& blend, std::uint32_t* dst, std::size_t dstPitch,
                        const std::uint32_t* texels, std::size_t texelPitch, int count, int rows);
 
+// One row as ModulateBlendRows blends it on a processor without AVX2 (with
+// SSE2 where there is, else one pixel at a time).
+void ModulateBlendRowPortable(const ModulateBlend& blend, std::uint32_t* dst,
+                              const std::uint32_t* texels, int count);
+
 }  // namespace vellorn_d3d9
