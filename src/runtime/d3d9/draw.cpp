@@ -344,7 +344,6 @@ void Device::Rasterise() {
     raster.colorWriteEnable = rs[D3DRS_COLORWRITEENABLE];
     raster.textureFactor = rs[D3DRS_TEXTUREFACTOR];
     raster.targetHasAlpha = target->format == D3DFMT_A8R8G8B8;
-    std::vector<SampledLevel> levels[2];
     for (int stage = 0; stage < 2; ++stage) {
         const auto& ts = state_.stageStates[stage];
         raster.stages[stage] = {ts[D3DTSS_COLOROP], ts[D3DTSS_COLORARG1], ts[D3DTSS_COLORARG2],
@@ -360,11 +359,11 @@ void Device::Rasterise() {
         sampler.mipLodBias = FloatFromBits(ss[D3DSAMP_MIPMAPLODBIAS]);
         sampler.maxMipLevel = ss[D3DSAMP_MAXMIPLEVEL];
         if (state_.textures[stage]) {
-            levels[stage] = SamplingLevels(state_.textures[stage].Get());
-        }
-        if (!levels[stage].empty()) {
-            raster.textureLevels[stage] = levels[stage].data();
-            raster.textureLevelCount[stage] = static_cast<UINT>(levels[stage].size());
+            const std::vector<SampledLevel>& levels = SamplingLevels(state_.textures[stage].Get());
+            if (!levels.empty()) {
+                raster.textureLevels[stage] = levels.data();
+                raster.textureLevelCount[stage] = static_cast<UINT>(levels.size());
+            }
         }
     }
     RasterTarget rasterTarget{reinterpret_cast<std::uint32_t*>(target->data), target->width,

@@ -70,6 +70,11 @@ struct RasterState {
     UINT textureLevelCount[2] = {0, 0};
 };
 
+// The routes a draw may take to the same bytes: the fastest one its state
+// allows, or the general pixel pipeline alone (to compare the two).
+enum class RasterRoutes { Fastest, GeneralOnly };
+
 // Draws triangleCount triangles; vertices 3i, 3i+1, 3i+2 form triangle i.
 void DrawTriangles(const RasterState& state, const RasterVertex* vertices,
-                   std::size_t triangleCount, RasterTarget& target);
+                   std::size_t triangleCount, RasterTarget& target,
+                   RasterRoutes routes = RasterRoutes::Fastest);

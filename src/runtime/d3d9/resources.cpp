@@ -64,12 +64,10 @@ const SurfaceStorage* StorageOf(IDirect3DSurface9* surface) {
     return object == nullptr ? nullptr : &object->Storage();
 }
 
-std::vector<SampledLevel> SamplingLevels(IDirect3DBaseTexture9* texture) {
+const std::vector<SampledLevel>& SamplingLevels(IDirect3DBaseTexture9* texture) {
+    static const std::vector<SampledLevel> kNone;
     TextureObject* object = ResourceCast<TextureObject>(texture);
-    if (object == nullptr) {
-        return {};
-    }
-    return object->Sampled();
+    return object == nullptr ? kNone : object->Sampled();
 }
 
 DeviceChild* ChildOf(IDirect3DSurface9* surface) {

@@ -55,10 +55,12 @@ struct SampledLevel {
     UINT height;
 };
 // The levels of a 2D texture decoded for sampling, brought up to date with
-// the texture's contents (decoding again only what changed since). Empty for
-// anything that cannot be sampled (not a 2D texture of this device, a
-// scratch texture, a format without a decoder).
-std::vector<SampledLevel> SamplingLevels(IDirect3DBaseTexture9* texture);
+// the texture's contents (decoding again only what changed since). The
+// texture keeps the list, so a draw allocates nothing for it; it stays valid
+// until the texture changes or is released. Empty for anything that cannot
+// be sampled (not a 2D texture of this device, a scratch texture, a format
+// without a decoder).
+const std::vector<SampledLevel>& SamplingLevels(IDirect3DBaseTexture9* texture);
 
 struct BufferStorage {
     const BYTE* data;

@@ -5,6 +5,19 @@
 
 namespace vellorn_d3d9 {
 
+float Lambda(const SamplerSetup& sampler, double dudx, double dvdx, double dudy, double dvdy) {
+    if (sampler.levelCount <= 0) {
+        return 0.0f;
+    }
+    const double w = sampler.levels[0].width, h = sampler.levels[0].height;
+    const double m = std::max(std::max(std::abs(dudx * w), std::abs(dvdx * h)),
+                              std::max(std::abs(dudy * w), std::abs(dvdy * h)));
+    if (m <= 0.0) {
+        return -1000.0f;
+    }
+    return static_cast<float>(std::log2(m));
+}
+
 LodChoice ChooseLod(const SamplerSetup& sampler, float lambda) {
     LodChoice choice;
     const SamplerSettings& s = sampler.settings;

@@ -29,6 +29,10 @@ struct LodChoice {
     DWORD filter = D3DTEXF_POINT;  // point or linear
 };
 
+// log2 of the largest texel-space derivative at level 0 from the derivatives
+// of the normalised coordinates along x and y; very small when they vanish.
+float Lambda(const SamplerSetup& sampler, double dudx, double dvdx, double dudy, double dvdy);
+
 // lambda is log2 of the largest texel-space derivative at level 0 (before the
 // bias is added).
 LodChoice ChooseLod(const SamplerSetup& sampler, float lambda);

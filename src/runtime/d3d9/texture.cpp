@@ -78,13 +78,13 @@ HRESULT TextureObject::AddDirtyRect(const RECT* dirtyRect) {
     return S_OK;
 }
 
-std::vector<SampledLevel> TextureObject::Sampled() {
-    std::vector<SampledLevel> result;
+const std::vector<SampledLevel>& TextureObject::Sampled() {
     if (facts_.pool == D3DPOOL_SCRATCH || !CanDecode(facts_.format)) {
-        return result;
+        sampled_.clear();
+        return sampled_;
     }
     try {
-        result.reserve(levels_.size());
+        sampled_.resize(levels_.size());
         for (std::size_t i = 0; i < levels_.size(); ++i) {
             const SurfaceStorage& storage = levels_[i]->Storage();
             DecodedLevel& decoded = decoded_[i];
@@ -95,10 +95,10 @@ std::vector<SampledLevel> TextureObject::Sampled() {
                 decoded.version = levels_[i]->Version();
                 decoded.valid = true;
             }
-            result.push_back({decoded.texels.data(), storage.width, storage.height});
+            sampled_[i] = {decoded.texels.data(), storage.width, storage.height};
         }
     } catch (const std::bad_alloc&) {
-        result.clear();
+        sampled_.clear();
     }
-    return result;
+    return sampled_;
 }

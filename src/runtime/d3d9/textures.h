@@ -153,8 +153,9 @@ class TextureObject final
     HRESULT AddDirtyRect(const RECT* dirtyRect) override;
 
     SurfaceObject* Level(UINT level) { return levels_[level].get(); }
-    // The levels decoded to A8R8G8B8, decoding again the ones changed since.
-    std::vector<SampledLevel> Sampled();
+    // The levels decoded to A8R8G8B8, decoding again the ones changed since;
+    // the list and the texels stay in place while nothing changes.
+    const std::vector<SampledLevel>& Sampled();
 
   private:
     friend TextureBase;
@@ -167,6 +168,7 @@ class TextureObject final
     };
     std::vector<std::unique_ptr<SurfaceObject>> levels_;
     std::vector<DecodedLevel> decoded_;
+    std::vector<SampledLevel> sampled_;
 };
 
 class CubeTextureObject final : public TextureBase<IDirect3DCubeTexture9, IID_IDirect3DCubeTexture9,

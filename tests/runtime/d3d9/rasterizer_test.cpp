@@ -6,29 +6,16 @@
 #include <limits>
 #include <vector>
 
+#include "raster_test_support.h"
+
 namespace {
 
 constexpr UINT kWidth = 160;
 constexpr UINT kHeight = 120;
 
-struct Colour {
-    float r, g, b, a;
-};
-constexpr Colour kWhite{1, 1, 1, 1};
-
-// The sprite projection: pixel (x, y) to clip space with the half-pixel
-// offset, so that pixel centres land on integer coordinates.
+// The sprite projection onto this test's target.
 RasterVertex PixelVertex(float x, float y, float u = 0, float v = 0, Colour c = kWhite) {
-    return {(x - 0.5f) * 2.0f / kWidth - 1.0f,
-            1.0f - (y - 0.5f) * 2.0f / kHeight,
-            0.5f,
-            1.0f,
-            c.r,
-            c.g,
-            c.b,
-            c.a,
-            u,
-            v};
+    return SpriteVertex(kWidth, kHeight, x, y, u, v, c);
 }
 
 // Clip-space vertex at pixel position (x, y) exactly (no half-pixel offset).
@@ -44,21 +31,6 @@ void AddQuad(std::vector<RasterVertex>& out, float x, float y, float w, float h,
                        e = PixelVertex(x + w, y + h, u1, v1, c);
     out.insert(out.end(), {a, b, d, d, b, e});
 }
-
-// A texture's levels with the storage they point into.
-struct Texture {
-    std::vector<std::vector<std::uint32_t>> data;
-    std::vector<std::pair<UINT, UINT>> sizes;
-    std::vector<SampledLevel> levels;
-    void AddLevel(UINT w, UINT h, std::vector<std::uint32_t> texels) {
-        data.push_back(std::move(texels));
-        sizes.push_back({w, h});
-        levels.clear();
-        for (std::size_t i = 0; i < data.size(); ++i) {
-            levels.push_back({data[i].data(), sizes[i].first, sizes[i].second});
-        }
-    }
-};
 
 class RasterizerTest : public ::testing::Test {
   protected:
@@ -568,72 +540,6 @@ TEST_F(RasterizerTest, TargetWithoutAlphaWritesOpaqueAlpha) {
     Draw(v);
     EXPECT_EQ(At(5, 5), 0xFF102030u);
 }
-
-struct SpriteCase {
-    bool targetHasAlpha;
-    DWORD filter;
-    float x, y, size;  // quad position and size in pixels
-    float u0, v0, u1, v1;
-    Colour colour;
-};
-
-class SpriteEquivalenceTest : public RasterizerTest,
-                              public ::testing::WithParamInterface<SpriteCase> {};
-
-// The sprite state runs through a specialised path; an always-passing alpha
-// test sends the same draw through the general pipeline, which must give the
-// same pixels.
-TEST_P(SpriteEquivalenceTest, SpecialisedPathMatchesGeneralPipeline) {
-    const SpriteCase& c = GetParam();
-    Texture tex;
-    std::vector<std::uint32_t> texels(16 * 16);
-    std::uint32_t seed = 99;
-    for (auto& t : texels) {
-        seed = seed * 1664525u + 1013904223u;
-        t = seed;
-    }
-    texels[0] = 0x00FF0000u;  // fully transparent corner texel
-    tex.AddLevel(16, 16, texels);
-    Bind(tex);
-    state.targetHasAlpha = c.targetHasAlpha;
-    state.alphaBlendEnable = true;
-    state.srcBlend = D3DBLEND_SRCALPHA;
-    state.destBlend = D3DBLEND_INVSRCALPHA;
-    state.stages[0] = {D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE,
-                       D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE};
-    state.samplers[0].addressU = state.samplers[0].addressV = D3DTADDRESS_CLAMP;
-    state.samplers[0].minFilter = state.samplers[0].magFilter = c.filter;
-    auto background = [](std::vector<std::uint32_t>& p) {
-        for (std::size_t i = 0; i < p.size(); ++i)
-            p[i] = static_cast<std::uint32_t>(i * 2654435761u);
-    };
-    std::vector<RasterVertex> v;
-    AddQuad(v, c.x, c.y, c.size, c.size, c.u0, c.v0, c.u1, c.v1, c.colour);
-    background(pixels);
-    Draw(v);
-    const std::vector<std::uint32_t> specialised = pixels;
-    background(pixels);
-    state.alphaTestEnable = true;
-    state.alphaFunc = D3DCMP_ALWAYS;
-    Draw(v);
-    EXPECT_EQ(specialised, pixels);
-    if (!c.targetHasAlpha) {
-        EXPECT_EQ(At(static_cast<int>(c.x) + 1, static_cast<int>(c.y) + 1) >> 24, 0xFFu);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SpriteEquivalenceTest,
-    ::testing::Values(
-        // one texel per pixel, read in place
-        SpriteCase{true, D3DTEXF_LINEAR, 3, 5, 16, 0, 0, 1, 1, kWhite},
-        SpriteCase{false, D3DTEXF_POINT, 3, 5, 16, 0, 0, 1, 1, Colour{0.5f, 0.25f, 1, 0.75f}},
-        // one to one but partly outside the texture (clamped)
-        SpriteCase{true, D3DTEXF_LINEAR, 20, 7, 24, -0.25f, 0, 1.25f, 1.5f, kWhite},
-        // magnified and minified with fractional weights
-        SpriteCase{true, D3DTEXF_LINEAR, 10, 10, 37, 0, 0, 1, 1, Colour{1, 0.5f, 0.5f, 0.5f}},
-        SpriteCase{false, D3DTEXF_LINEAR, 10.25f, 9.75f, 11, 0.1f, 0.2f, 0.9f, 0.7f, kWhite},
-        SpriteCase{true, D3DTEXF_POINT, 50, 40, 70, 0, 0, 1, 1, kWhite}));
 
 TEST_F(RasterizerTest, NonFiniteOrOversizedInputDrawsNothing) {
     UseDiffuseOnly();

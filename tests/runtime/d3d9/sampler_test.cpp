@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
 #include <vector>
+
+#include "runtime/d3d9/raster_context.h"
 
 namespace {
 
@@ -87,5 +91,38 @@ INSTANTIATE_TEST_SUITE_P(
         // linear mip filtering blends two levels
         LodCase{1.25f, L, L, L, 0, 0.0f, 1, 2, 64, L},
         LodCase{7.0f, L, L, L, 0, 0.0f, 4, 4, 0, L}));
+
+// Positions and texture coordinates are rounded to fixed point without a
+// library call; the result must be llround's, halves away from zero.
+TEST(RoundToNearestTest, MatchesLlround) {
+    std::vector<double> values = {0.0,
+                                  -0.0,
+                                  0.5,
+                                  -0.5,
+                                  1.5,
+                                  -1.5,
+                                  2.5,
+                                  -2.5,
+                                  0.49999999999999994,
+                                  -0.49999999999999994,
+                                  1e7,
+                                  -1e7 - 0.5,
+                                  4503599627370495.5,
+                                  4503599627370496.0,
+                                  9007199254740993.0,
+                                  -9007199254740993.0,
+                                  1099511627776.5};
+    std::uint64_t seed = 12345;
+    for (int i = 0; i < 10000; ++i) {
+        seed = seed * 6364136223846793005u + 1442695040888963407u;
+        const double unit = static_cast<double>(seed >> 11) / 9007199254740992.0;  // [0, 1)
+        const double scale = std::ldexp(1.0, static_cast<int>(seed % 50));
+        values.push_back((unit - 0.5) * scale);
+        values.push_back(std::floor((unit - 0.5) * scale) + 0.5);  // exact halves
+    }
+    for (const double value : values) {
+        EXPECT_EQ(RoundToNearest(value), std::llround(value)) << value;
+    }
+}
 
 }  // namespace
