@@ -21,8 +21,9 @@ struct SDL_Window;
 
 // Where a draw call finds position, diffuse colour and texture coordinate 0
 // in a vertex of stream 0; a negative offset for an element the declaration
-// lacks.
+// lacks. The stream's storage is looked up once per draw.
 struct VertexLayout {
+    const BufferStorage* stream = nullptr;
     int positionOffset = -1;
     int positionFloats = 0;
     int colorOffset = -1;

@@ -109,7 +109,7 @@ static HRESULT BuildLayout(IDirect3DVertexDeclaration9* declaration, VertexLayou
 }
 
 HRESULT Device::CheckVertexInStream(std::uint64_t index, const VertexLayout& layout) const {
-    const BufferStorage* stream = StorageOf(state_.streamBuffer.Get());
+    const BufferStorage* stream = layout.stream;
     // Below 2^32 the product cannot overflow 64 bits.
     if (index > 0xFFFFFFFFu ||
         std::uint64_t{state_.streamOffset} + index * state_.streamStride + layout.extent >
@@ -122,7 +122,7 @@ HRESULT Device::CheckVertexInStream(std::uint64_t index, const VertexLayout& lay
 }
 
 void Device::FetchVertex(UINT index, RasterVertex* vertex, const VertexLayout& layout) {
-    const BufferStorage* stream = StorageOf(state_.streamBuffer.Get());
+    const BufferStorage* stream = layout.stream;
     const BYTE* data =
         stream->data + state_.streamOffset + std::size_t{index} * state_.streamStride;
     float position[4] = {0.0f, 0.0f, 0.0f, 1.0f};
@@ -204,7 +204,8 @@ HRESULT Device::PrepareDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, VertexLa
     if (FAILED(hr)) {
         return hr;
     }
-    if (!state_.streamBuffer || state_.streamStride == 0) {
+    layout->stream = StorageOf(state_.streamBuffer.Get());
+    if (layout->stream == nullptr || state_.streamStride == 0) {
         ReportInvalidCall("Draw: no vertex buffer with a stride is set on stream 0");
         return D3DERR_INVALIDCALL;
     }
