@@ -7,6 +7,7 @@
 #include "pixel/packed_pair_codec.h"
 #include "pixel/per_pixel_codec.h"
 #include "pixel/pixel_tables.h"
+#include "vellorn/result_codes.h"
 
 // clang-format off
 const float kPlainThresholds[32] = {
@@ -343,4 +344,9 @@ std::unique_ptr<PixelCodec> CreatePixelCodec(const SurfaceDesc& desc) {
         codec->PrepareColorKey();
     }
     return codec;
+}
+
+HRESULT CreatePixelCodec(const SurfaceDesc& desc, std::unique_ptr<PixelCodec>* codec) {
+    *codec = CreatePixelCodec(desc);
+    return *codec ? S_OK : E_FAIL;
 }

@@ -112,3 +112,7 @@ class PixelCodec {
 // it cannot convert, or when memory runs out for the palette or the
 // conversion buffer.
 std::unique_ptr<PixelCodec> CreatePixelCodec(const SurfaceDesc& desc);
+
+// The same with the reason of a failure: S_OK with *codec set; E_FAIL for a
+// format it cannot convert; E_OUTOFMEMORY when memory ran out.
+HRESULT CreatePixelCodec(const SurfaceDesc& desc, std::unique_ptr<PixelCodec>* codec);
