@@ -113,17 +113,17 @@ bool DecodePixel(D3DFORMAT format, const BYTE* p, Texel* out) {
             return true;
         }
         case D3DFMT_R16F:
-            *out = Argb(255, FromFloat(HalfToFloat(Load<std::uint16_t>(p))), 255, 255);
+            *out = Argb(255, FromFloat(IeeeHalfToFloat(Load<std::uint16_t>(p))), 255, 255);
             return true;
         case D3DFMT_G16R16F:
-            *out = Argb(255, FromFloat(HalfToFloat(Load<std::uint16_t>(p))),
-                        FromFloat(HalfToFloat(Load<std::uint16_t>(p + 2))), 255);
+            *out = Argb(255, FromFloat(IeeeHalfToFloat(Load<std::uint16_t>(p))),
+                        FromFloat(IeeeHalfToFloat(Load<std::uint16_t>(p + 2))), 255);
             return true;
         case D3DFMT_A16B16G16R16F:
-            *out = Argb(FromFloat(HalfToFloat(Load<std::uint16_t>(p + 6))),
-                        FromFloat(HalfToFloat(Load<std::uint16_t>(p))),
-                        FromFloat(HalfToFloat(Load<std::uint16_t>(p + 2))),
-                        FromFloat(HalfToFloat(Load<std::uint16_t>(p + 4))));
+            *out = Argb(FromFloat(IeeeHalfToFloat(Load<std::uint16_t>(p + 6))),
+                        FromFloat(IeeeHalfToFloat(Load<std::uint16_t>(p))),
+                        FromFloat(IeeeHalfToFloat(Load<std::uint16_t>(p + 2))),
+                        FromFloat(IeeeHalfToFloat(Load<std::uint16_t>(p + 4))));
             return true;
         case D3DFMT_R32F: *out = Argb(255, FromFloat(Load<float>(p)), 255, 255); return true;
         case D3DFMT_G32R32F:
@@ -160,7 +160,7 @@ void DecodeBlocks(D3DFORMAT format, const BYTE* data, UINT pitch, UINT width, UI
 
 }  // namespace
 
-float HalfToFloat(std::uint16_t half) {
+float IeeeHalfToFloat(std::uint16_t half) {
     const UINT sign = half >> 15;
     const UINT exponent = (half >> 10) & 31;
     const UINT mantissa = half & 1023;

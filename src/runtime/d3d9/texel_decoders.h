@@ -16,5 +16,5 @@ bool CanDecode(D3DFORMAT format);
 bool DecodeSurface(D3DFORMAT format, const BYTE* data, UINT pitch, UINT width, UINT height,
                    std::uint32_t* out);
 
-// A 16-bit float as a 32-bit one.
-float HalfToFloat(std::uint16_t half);
+// A 16-bit IEEE float as a 32-bit one (exponent 31 is infinity or NaN).
+float IeeeHalfToFloat(std::uint16_t half);
