@@ -57,6 +57,32 @@ TEST_F(LoadTest, KeyedWhiteBecomesTransparentBlackAndEveryOtherPixelKeepsItsBits
     }
 }
 
+// Resizing with D3DX_DEFAULT gives exactly the dithered triangle filter's
+// bytes, and neither the undithered one's nor another filter's.
+TEST_F(LoadTest, DefaultResizingIsTheDitheredTriangle) {
+    std::vector<std::uint32_t> image(300 * 200);
+    for (UINT y = 0; y < 200; ++y) {
+        for (UINT x = 0; x < 300; ++x) {
+            image[y * 300 + x] =
+                0xFF000000 | (x * 255 / 299) << 16 | (y * 255 / 199) << 8 | ((x + y) * 255 / 498);
+        }
+    }
+    const RECT rect = {0, 0, 300, 200};
+    const auto load = [&](DWORD filter) {
+        ComPtr<IDirect3DTexture9> texture = Texture(256, 256, D3DPOOL_SYSTEMMEM, 0, D3DFMT_R5G6B5);
+        EXPECT_EQ(
+            D3DXLoadSurfaceFromMemory(Level(texture.Get()).Get(), nullptr, nullptr, image.data(),
+                                      D3DFMT_A8R8G8B8, 300 * 4, nullptr, &rect, filter, 0),
+            S_OK);
+        return ReadBytes(Level(texture.Get()).Get(), 256 * 2, 256);
+    };
+    const std::vector<BYTE> byDefault = load(D3DX_DEFAULT);
+    EXPECT_EQ(byDefault, load(D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER));
+    EXPECT_NE(byDefault, load(D3DX_FILTER_TRIANGLE));
+    EXPECT_NE(byDefault, load(D3DX_FILTER_LINEAR | D3DX_FILTER_DITHER));
+    EXPECT_NE(byDefault, load(D3DX_FILTER_BOX | D3DX_FILTER_DITHER | D3DX_FILTER_MIRROR));
+}
+
 TEST_F(LoadTest, FilterWordsAreCheckedAndTheDefaultIsAccepted) {
     const struct {
         DWORD filter;
