@@ -96,6 +96,14 @@ HRESULT SurfaceLock::Open(IDirect3DSurface9* surface, const PALETTEENTRY* palett
                                                      0,
                                                      1}
                                           : whole;
+    if (area.left == area.right || area.top == area.bottom) {
+        // An empty rect selects no texel: nothing needs to be locked.
+        *desc = {};
+        desc->format = info.Format;
+        desc->colorKey = colorKey;
+        desc->palette = palette;
+        return S_OK;
+    }
     // The caller writes every texel only when its own rect is the whole
     // surface: a rect that widens to the whole surface still leaves texels of
     // its blocks or pairs that must keep their contents.

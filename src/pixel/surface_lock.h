@@ -27,7 +27,8 @@ class SurfaceLock {
 
     // Locks rect of surface (the whole surface when rect is null) and
     // describes it in *desc with colorKey and palette; desc's data points at
-    // the locked area and its box and extent are relative to it.
+    // the locked area and its box and extent are relative to it. An empty
+    // rect locks nothing and describes an empty box.
     //
     // Failures: D3DERR_INVALIDCALL for a rect outside the surface ("Invalid
     // rect"); the device's code when no scratch copy could be made ("Failed to

@@ -42,6 +42,14 @@ HRESULT VolumeLock::Open(IDirect3DVolume9* volume, const PALETTEENTRY* palette, 
         DebugMessage(0, "Invalid source box");
         return D3DERR_INVALIDCALL;
     }
+    if (area.left == area.right || area.top == area.bottom || area.front == area.back) {
+        // An empty box selects no texel: nothing needs to be locked.
+        *desc = {};
+        desc->format = info.Format;
+        desc->colorKey = colorKey;
+        desc->palette = palette;
+        return S_OK;
+    }
     if (info.Pool == D3DPOOL_DEFAULT && (info.Usage & D3DUSAGE_DYNAMIC) == 0) {
         DebugMessage(0, "Cannot lock non-dynamic vidmem volumes");
         return D3DERR_INVALIDCALL;

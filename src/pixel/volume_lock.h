@@ -19,7 +19,8 @@ class VolumeLock {
     // Locks box of volume (the whole volume when box is null) and describes
     // it in *desc with colorKey and palette; desc's data points at the locked
     // area and its box and extent are relative to it. Options as for
-    // SurfaceLock, without the scratch copy.
+    // SurfaceLock, without the scratch copy. An empty box locks nothing and
+    // describes an empty box.
     //
     // Failures: D3DERR_INVALIDCALL for a box outside the volume ("Invalid
     // source box") or a default-pool volume that is not dynamic ("Cannot lock

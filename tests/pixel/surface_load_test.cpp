@@ -460,6 +460,27 @@ TEST_F(LoadTest, LoadIntoItselfReadsFromAScratchCopy) {
     EXPECT_EQ(Read(surface.Get()), expected);
 }
 
+TEST_F(LoadTest, EmptyAreasLockNothing) {
+    const std::vector<std::uint32_t> before = Pattern(64, 13);
+    ComPtr<IDirect3DSurface9> surface = Surface(8, 8, D3DPOOL_DEFAULT, 0, before);
+    ComPtr<IDirect3DVolume9> volume = VolumeLevel(VolumeTexture(4, 4, 2, D3DPOOL_MANAGED).Get());
+    const std::vector<std::uint32_t> image = Pattern(16, 14);
+    const RECT empty = {2, 3, 2, 7};
+    const RECT whole = {0, 0, 4, 4};
+    const D3DBOX emptyBox = {1, 1, 3, 3, 1, 1};
+    const D3DBOX wholeBox = {0, 0, 2, 2, 0, 1};
+    ClearCallLog();
+    EXPECT_EQ(D3DXLoadSurfaceFromMemory(surface.Get(), nullptr, &empty, image.data(),
+                                        D3DFMT_A8R8G8B8, 16, nullptr, &whole, D3DX_FILTER_NONE, 0),
+              S_OK);
+    EXPECT_EQ(
+        D3DXLoadVolumeFromMemory(volume.Get(), nullptr, &emptyBox, image.data(), D3DFMT_A8R8G8B8, 8,
+                                 16, nullptr, &wholeBox, D3DX_FILTER_NONE, 0),
+        S_OK);
+    EXPECT_TRUE(CallLog().empty());
+    EXPECT_FALSE(LibraryReported());
+}
+
 TEST_F(LoadTest, ReadingVideoMemoryOfALostDeviceFails) {
     ComPtr<IDirect3DSurface9> source =
         Surface(8, 8, D3DPOOL_DEFAULT, D3DUSAGE_RENDERTARGET, Pattern(64));
