@@ -120,7 +120,6 @@ HRESULT SurfaceLock::Open(IDirect3DSurface9* surface, const PALETTEENTRY* palett
     surface_ = ComPtr<IDirect3DSurface9>(surface);
     info_ = info;
     D3DLOCKED_RECT locked{};
-    hr = E_FAIL;
     if ((options & kLockScratchCopy) == 0) {
         DWORD directFlags = flags;
         if (overwritesAll && (info.Usage & D3DUSAGE_DYNAMIC) != 0 &&

@@ -79,102 +79,37 @@ void PrintTo(const StrategyCase& c, std::ostream* os) {
     *os << c.name;
 }
 
+constexpr D3DFORMAT kX8 = D3DFMT_X8R8G8B8;
+constexpr D3DFORMAT kA8 = D3DFMT_A8R8G8B8;
+
+// clang-format off
 const StrategyCase kStrategies[] = {
-    {"UnkeyedIsByteCopy",
-     D3DFMT_A8R8G8B8,
-     D3DFMT_A8R8G8B8,
-     0,
-     0,
-     nullptr,
-     nullptr,
-     {0xFFFFFFFF, 0x12345678, 0x00FFFFFF},
-     {0xFFFFFFFF, 0x12345678, 0x00FFFFFF}},
-    {"KeyedPixelsBecomeZero",
-     D3DFMT_A8R8G8B8,
-     D3DFMT_A8R8G8B8,
-     0,
-     0xFFFFFFFF,
-     nullptr,
-     nullptr,
-     {0xFFFFFFFF, 0x12345678, 0x00FFFFFF},
-     {0x00000000, 0x12345678, 0x00FFFFFF}},
+    {"UnkeyedIsByteCopy", kA8, kA8, 0, 0, nullptr, nullptr,
+     {0xFFFFFFFF, 0x12345678, 0x00FFFFFF}, {0xFFFFFFFF, 0x12345678, 0x00FFFFFF}},
+    {"KeyedPixelsBecomeZero", kA8, kA8, 0, 0xFFFFFFFF, nullptr, nullptr,
+     {0xFFFFFFFF, 0x12345678, 0x00FFFFFF}, {0x00000000, 0x12345678, 0x00FFFFFF}},
     // Only a byte copy keeps what the X byte holds.
-    {"UnkeyedKeepsXByte",
-     D3DFMT_X8R8G8B8,
-     D3DFMT_X8R8G8B8,
-     0,
-     0,
-     nullptr,
-     nullptr,
-     {0xAB123456, 0xFFFFFFFF},
-     {0xAB123456, 0xFFFFFFFF}},
+    {"UnkeyedKeepsXByte", kX8, kX8, 0, 0, nullptr, nullptr,
+     {0xAB123456, 0xFFFFFFFF}, {0xAB123456, 0xFFFFFFFF}},
     // A key converts through ColorF: X written 0, the key's alpha irrelevant.
-    {"KeyedConvertsAndIgnoresKeyAlpha",
-     D3DFMT_X8R8G8B8,
-     D3DFMT_X8R8G8B8,
-     0,
-     0x00FFFFFF,
-     nullptr,
-     nullptr,
-     {0xAB123456, 0xFFFFFFFF},
-     {0x00123456, 0x00000000}},
-    {"BothGammaFlagsCopyBytes",
-     D3DFMT_A8R8G8B8,
-     D3DFMT_A8R8G8B8,
-     D3DX_FILTER_SRGB,
-     0,
-     nullptr,
-     nullptr,
-     {0x80808080, 0x40102030},
-     {0x80808080, 0x40102030}},
-    {"GammaInDecodes",
-     D3DFMT_A8R8G8B8,
-     D3DFMT_A8R8G8B8,
-     D3DX_FILTER_SRGB_IN,
-     0,
-     nullptr,
-     nullptr,
-     {0xFF000000, 0x80FFFFFF, 0xFF808080},
-     {0xFF000000, 0x80FFFFFF, 0xFF383838}},
-    {"BothGammaFlagsConvertUnchanged",
-     D3DFMT_A8R8G8B8,
-     D3DFMT_X8R8G8B8,
-     D3DX_FILTER_SRGB,
-     0,
-     nullptr,
-     nullptr,
-     {0x80808080, 0x40102030},
-     {0x00808080, 0x00102030}},
+    {"KeyedConvertsAndIgnoresKeyAlpha", kX8, kX8, 0, 0x00FFFFFF, nullptr, nullptr,
+     {0xAB123456, 0xFFFFFFFF}, {0x00123456, 0x00000000}},
+    {"BothGammaFlagsCopyBytes", kA8, kA8, D3DX_FILTER_SRGB, 0, nullptr, nullptr,
+     {0x80808080, 0x40102030}, {0x80808080, 0x40102030}},
+    {"GammaInDecodes", kA8, kA8, D3DX_FILTER_SRGB_IN, 0, nullptr, nullptr,
+     {0xFF000000, 0x80FFFFFF, 0xFF808080}, {0xFF000000, 0x80FFFFFF, 0xFF383838}},
+    {"BothGammaFlagsConvertUnchanged", kA8, kX8, D3DX_FILTER_SRGB, 0, nullptr, nullptr,
+     {0x80808080, 0x40102030}, {0x00808080, 0x00102030}},
     // Unsigned red and green become signed U and V: 2v - 1.
-    {"OtherClassConverts",
-     D3DFMT_A8R8G8B8,
-     D3DFMT_V8U8,
-     0,
-     0,
-     nullptr,
-     nullptr,
-     {0xFFFF0080, 0xFF80FF00},
-     {0x817F, 0x7F00}},
-    {"EqualPalettesCopyIndices",
-     D3DFMT_P8,
-     D3DFMT_P8,
-     0,
-     0,
-     kPalettes.first,
-     kPalettes.second,
-     {1, 2, 0},
-     {1, 2, 0}},
+    {"OtherClassConverts", kA8, D3DFMT_V8U8, 0, 0, nullptr, nullptr,
+     {0xFFFF0080, 0xFF80FF00}, {0x817F, 0x7F00}},
+    {"EqualPalettesCopyIndices", D3DFMT_P8, D3DFMT_P8, 0, 0, kPalettes.first, kPalettes.second,
+     {1, 2, 0}, {1, 2, 0}},
     // Another palette: colours are matched, the duplicate red maps to 0.
-    {"OtherPaletteMatchesColours",
-     D3DFMT_P8,
-     D3DFMT_P8,
-     0,
-     0,
-     kPalettes.first,
-     kPalettes.third,
-     {1, 2, 0},
-     {0, 2, 0}},
+    {"OtherPaletteMatchesColours", D3DFMT_P8, D3DFMT_P8, 0, 0, kPalettes.first, kPalettes.third,
+     {1, 2, 0}, {0, 2, 0}},
 };
+// clang-format on
 
 class StrategyTest : public ImageFilterTest, public ::testing::WithParamInterface<StrategyCase> {};
 
@@ -251,7 +186,8 @@ struct FailureCase {
     const char* name;
     D3DFORMAT source;
     D3DFORMAT destination;
-    PixelBox destinationBox;  // the source box is (0, 0, 4, 4)
+    PixelBox sourceBox;
+    PixelBox destinationBox;
     DWORD filter;
     DWORD key;
     HRESULT expected;
@@ -262,97 +198,35 @@ void PrintTo(const FailureCase& c, std::ostream* os) {
     *os << c.name;
 }
 
+constexpr PixelBox kBox = {0, 0, 4, 4, 0, 1};
+constexpr PixelBox kEmpty = {0, 0, 0, 0, 0, 1};
+
+// clang-format off
 const FailureCase kFailures[] = {
-    {"FilterSix",
-     D3DFMT_A8R8G8B8,
-     D3DFMT_A8R8G8B8,
-     {0, 0, 4, 4, 0, 1},
-     6,
-     0,
-     D3DERR_INVALIDCALL,
+    {"FilterSix", kA8, kA8, kBox, kBox, 6, 0, D3DERR_INVALIDCALL, "Invalid image filter"},
+    {"FilterBit23", kA8, kA8, kBox, kBox, 0x800001, 0, D3DERR_INVALIDCALL,
      "Invalid image filter"},
-    {"FilterBit23",
-     D3DFMT_A8R8G8B8,
-     D3DFMT_A8R8G8B8,
-     {0, 0, 4, 4, 0, 1},
-     0x800001,
-     0,
-     D3DERR_INVALIDCALL,
-     "Invalid image filter"},
-    {"FilterZero",
-     D3DFMT_A8R8G8B8,
-     D3DFMT_A8R8G8B8,
-     {0, 0, 4, 4, 0, 1},
-     0,
-     0,
-     D3DERR_INVALIDCALL,
-     "Invalid image filter"},
-    {"FlagsWithoutKind",
-     D3DFMT_A8R8G8B8,
-     D3DFMT_A8R8G8B8,
-     {0, 0, 4, 4, 0, 1},
-     0x10000,
-     0,
-     D3DERR_INVALIDCALL,
+    {"FilterZero", kA8, kA8, kBox, kBox, 0, 0, D3DERR_INVALIDCALL, "Invalid image filter"},
+    {"FlagsWithoutKind", kA8, kA8, kBox, kBox, 0x10000, 0, D3DERR_INVALIDCALL,
      "Invalid image filter"},
     // The loads replace D3DX_DEFAULT before the driver sees the word.
-    {"DefaultWord",
-     D3DFMT_A8R8G8B8,
-     D3DFMT_A8R8G8B8,
-     {0, 0, 4, 4, 0, 1},
-     D3DX_DEFAULT,
-     0,
-     D3DERR_INVALIDCALL,
+    {"DefaultWord", kA8, kA8, kBox, kBox, D3DX_DEFAULT, 0, D3DERR_INVALIDCALL,
      "Invalid image filter"},
-    {"DepthStencilSource",
-     D3DFMT_D24S8,
-     D3DFMT_A8R8G8B8,
-     {0, 0, 4, 4, 0, 1},
-     1,
-     0,
-     E_FAIL,
+    {"DepthStencilSource", D3DFMT_D24S8, kA8, kBox, kBox, 1, 0, E_FAIL,
      "Unsupported image format"},
-    {"UnknownDestination",
-     D3DFMT_A8R8G8B8,
-     D3DFMT_UNKNOWN,
-     {0, 0, 4, 4, 0, 1},
-     1,
-     0,
-     E_FAIL,
+    {"UnknownDestination", kA8, D3DFMT_UNKNOWN, kBox, kBox, 1, 0, E_FAIL,
      "Unsupported image format"},
-    {"BlockToColour",
-     D3DFMT_DXT1,
-     D3DFMT_A8R8G8B8,
-     {0, 0, 4, 4, 0, 1},
-     1,
-     0,
-     E_FAIL,
+    {"BlockToColour", D3DFMT_DXT1, kA8, kBox, kBox, 1, 0, E_FAIL, "Unsupported image format"},
+    {"ColourToBlock", kA8, D3DFMT_DXT1, kBox, kBox, 1, 0, E_FAIL, "Unsupported image format"},
+    {"MisalignedBlocks", D3DFMT_DXT1, D3DFMT_DXT1, kBox, {2, 0, 6, 4, 0, 1}, 1, 0, E_FAIL,
      "Unsupported image format"},
-    {"ColourToBlock",
-     D3DFMT_A8R8G8B8,
-     D3DFMT_DXT1,
-     {0, 0, 4, 4, 0, 1},
-     1,
-     0,
-     E_FAIL,
+    {"KeyedBlocks", D3DFMT_DXT1, D3DFMT_DXT1, kBox, kBox, 1, 0xFFFFFFFF, E_FAIL,
      "Unsupported image format"},
-    {"MisalignedBlocks",
-     D3DFMT_DXT1,
-     D3DFMT_DXT1,
-     {2, 0, 6, 4, 0, 1},
-     1,
-     0,
-     E_FAIL,
-     "Unsupported image format"},
-    {"KeyedBlocks",
-     D3DFMT_DXT1,
-     D3DFMT_DXT1,
-     {0, 0, 4, 4, 0, 1},
-     1,
-     0xFFFFFFFF,
-     E_FAIL,
-     "Unsupported image format"},
+    // Nothing to sample from: every filter but none declines.
+    {"EmptySource", kA8, kA8, kEmpty, kBox, D3DX_FILTER_TRIANGLE, 0, E_FAIL,
+     "No suitable image filter found"},
 };
+// clang-format on
 
 class FailureTest : public ImageFilterTest, public ::testing::WithParamInterface<FailureCase> {};
 
@@ -365,7 +239,7 @@ TEST_P(FailureTest, ReportsAndFails) {
     from.format = c.source;
     from.rowPitch = 64;
     from.extent = PixelBox{0, 0, 8, 8, 0, 1};
-    from.box = PixelBox{0, 0, 4, 4, 0, 1};
+    from.box = c.sourceBox;
     from.colorKey = c.key;
     SurfaceDesc to = from;
     to.data = destination.data();
