@@ -187,7 +187,12 @@ ColorF PixelCodec::KeyAsColor() const {
 }
 
 void PixelCodec::BindSurface(const SurfaceDesc& desc) {
-    gamma = desc.gamma;
+    // Formats with signed alpha are never gamma-converted; of the bump
+    // formats only D3DFMT_L6V5U5 keeps the flag, so that its luminance (read
+    // as alpha) is decoded and encoded.
+    const bool noGamma = valueClass == ValueClass::Signed ||
+                         (valueClass == ValueClass::SignedColor && format != D3DFMT_L6V5U5);
+    gamma = desc.gamma && !noGamma;
     colorKey = desc.colorKey;
     threshold = desc.dither ? kOrderedThresholds : kPlainThresholds;
     data = static_cast<BYTE*>(desc.data);

@@ -43,6 +43,8 @@ class PixelCodec {
 
     // Takes desc's data, pitches, box, extent, flags and key, as the codec
     // factories bind a new codec; an empty or inverted box becomes 0 x 0 x 0.
+    // The format and value class must be set first: the gamma flag is dropped
+    // for the signed classes, except for D3DFMT_L6V5U5.
     void BindSurface(const SurfaceDesc& desc);
 
     D3DFORMAT format = D3DFMT_UNKNOWN;

@@ -318,16 +318,53 @@ TEST(Gamma, DecodingClampsFloatInputs) {
 }
 
 TEST(Gamma, SignedFormatsDecodeAlphaOnly) {
-    TestSurface surface(4, 1, 1);
-    PutWord<std::uint32_t>(surface.Pixel(0, 0), 0x00804040);
+    TestSurface surface(2, 1, 1);
+    PutWord<std::uint16_t>(surface.Pixel(0, 0), 32 << 10 | 8 << 5 | 8);  // L 32, V 8, U 8
     CodecOptions options;
     options.gamma = true;
-    std::unique_ptr<PixelCodec> codec = MakeCodec(surface, D3DFMT_X8L8V8U8, options);
+    std::unique_ptr<PixelCodec> codec = MakeCodec(surface, D3DFMT_L6V5U5, options);
     ColorF c;
     codec->ReadRow(0, 0, &c);
-    EXPECT_EQ(c.r, 64 * (1.0f / 127));
-    EXPECT_EQ(c.g, 64 * (1.0f / 127));
-    EXPECT_NEAR(c.a, std::pow(128 * kByte, 2.2f), 2e-4);
+    EXPECT_EQ(c.r, 8 * (1.0f / 15));
+    EXPECT_EQ(c.g, 8 * (1.0f / 15));
+    EXPECT_NEAR(c.a, std::pow(32 / 63.0f, 2.2f), 2e-4);
+}
+
+// The gamma flag survives creation for the unsigned and float classes and,
+// of the signed ones, for D3DFMT_L6V5U5 alone.
+struct GammaFlagCase {
+    D3DFORMAT format;
+    ValueClass valueClass;
+    bool keeps;
+};
+
+TEST(Gamma, FlagIsDroppedForSignedFormats) {
+    const GammaFlagCase cases[] = {
+        {D3DFMT_A8R8G8B8, ValueClass::Unsigned, true},
+        {D3DFMT_P8, ValueClass::Unsigned, true},
+        {D3DFMT_YUY2, ValueClass::Unsigned, true},
+        {D3DFMT_R32F, ValueClass::Float, true},
+        {D3DFMT_A16B16G16R16F, ValueClass::Float, true},
+        {D3DFMT_L6V5U5, ValueClass::SignedColor, true},
+        {D3DFMT_V8U8, ValueClass::SignedColor, false},
+        {D3DFMT_X8L8V8U8, ValueClass::SignedColor, false},
+        {D3DFMT_V16U16, ValueClass::SignedColor, false},
+        {D3DFMT_A2W10V10U10, ValueClass::SignedColor, false},
+        {D3DFMT_CxV8U8, ValueClass::SignedColor, false},
+        {D3DFMT_Q8W8V8U8, ValueClass::Signed, false},
+        {D3DFMT_Q16W16V16U16, ValueClass::Signed, false},
+    };
+    for (const GammaFlagCase& c : cases) {
+        TestSurface surface(16, 2, 1);
+        for (bool gamma : {false, true}) {
+            CodecOptions options;
+            options.gamma = gamma;
+            std::unique_ptr<PixelCodec> codec = MakeCodec(surface, c.format, options);
+            ASSERT_NE(codec, nullptr) << c.format;
+            EXPECT_EQ(codec->valueClass, c.valueClass) << c.format;
+            EXPECT_EQ(codec->gamma, gamma && c.keeps) << c.format << " gamma " << gamma;
+        }
+    }
 }
 
 TEST(Gamma, EncodingOnWriting) {
