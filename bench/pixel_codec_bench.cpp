@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "pixel/pixel_codec.h"
+#include "vellorn/result_codes.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ struct Bench {
         desc.box = desc.extent;
         desc.dither = dither == Dither::Ordered;
         desc.diffusion = dither == Dither::Diffusion;
-        codec = CreatePixelCodec(desc);
+        CreatePixelCodec(desc, &codec);
         for (UINT x = 0; x < kWidth; ++x) {
             const float t = static_cast<float>(x) / kWidth;
             row[x] = ColorF{t, 1.0f - t, t * t, 0.5f + 0.25f * t};
@@ -43,6 +44,10 @@ struct Bench {
 
 void ReadRows(benchmark::State& state, D3DFORMAT format, UINT bytesPerPixel) {
     Bench b(format, bytesPerPixel, Dither::None);
+    if (!b.codec) {
+        state.SkipWithError("no codec");
+        return;
+    }
     UINT y = 0;
     for (auto _ : state) {
         b.codec->ReadRow(y, 0, b.row.data());
@@ -54,6 +59,10 @@ void ReadRows(benchmark::State& state, D3DFORMAT format, UINT bytesPerPixel) {
 
 void WriteRows(benchmark::State& state, D3DFORMAT format, UINT bytesPerPixel, Dither dither) {
     Bench b(format, bytesPerPixel, dither);
+    if (!b.codec) {
+        state.SkipWithError("no codec");
+        return;
+    }
     UINT y = 0;
     for (auto _ : state) {
         b.codec->WriteRow(y, 0, b.row.data());
@@ -103,7 +112,11 @@ struct PaletteBench {
 // Rows written through one codec, as in the conversion of a large image.
 void WritePaletteRows(benchmark::State& state, D3DFORMAT format) {
     PaletteBench b(format);
-    std::unique_ptr<PixelCodec> codec = CreatePixelCodec(b.desc);
+    std::unique_ptr<PixelCodec> codec;
+    if (FAILED(CreatePixelCodec(b.desc, &codec))) {
+        state.SkipWithError("no codec");
+        return;
+    }
     UINT y = 0;
     for (auto _ : state) {
         codec->WriteRow(y, 0, b.Row(y));
@@ -119,7 +132,11 @@ void WritePaletteRowNewCodec(benchmark::State& state, D3DFORMAT format) {
     PaletteBench b(format);
     UINT y = 0;
     for (auto _ : state) {
-        std::unique_ptr<PixelCodec> codec = CreatePixelCodec(b.desc);
+        std::unique_ptr<PixelCodec> codec;
+        if (FAILED(CreatePixelCodec(b.desc, &codec))) {
+            state.SkipWithError("no codec");
+            break;
+        }
         codec->WriteRow(y, 0, b.Row(y));
         benchmark::DoNotOptimize(b.memory.data());
         y = (y + 1) % kRows;

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "pixel/half_float.h"
+#include "vellorn/result_codes.h"
 
 static_assert(std::endian::native == std::endian::little,
               "pixel words are loaded as little-endian integers");
@@ -436,61 +437,74 @@ class FloatCodec final : public PerPixelCodec {
     static constexpr int kUnit = Half ? 2 : 4;
 };
 
+using Factory = PixelCodec* (*)(D3DFORMAT);
+
 template <typename Codec>
-std::unique_ptr<PixelCodec> Make(D3DFORMAT format) {
-    return std::unique_ptr<PixelCodec>(new (std::nothrow) Codec(format));
+PixelCodec* Make(D3DFORMAT format) {
+    return new (std::nothrow) Codec(format);
+}
+
+// The maker of a format's codec object; none for a format outside the table.
+Factory FactoryOf(D3DFORMAT format) {
+    switch (format) {
+        case D3DFMT_R8G8B8: return Make<PackedCodec<kR8G8B8>>;
+        case D3DFMT_A8R8G8B8: return Make<PackedCodec<kA8R8G8B8>>;
+        case D3DFMT_X8R8G8B8: return Make<PackedCodec<kX8R8G8B8>>;
+        case D3DFMT_R5G6B5: return Make<PackedCodec<kR5G6B5>>;
+        case D3DFMT_X1R5G5B5: return Make<PackedCodec<kX1R5G5B5>>;
+        case D3DFMT_A1R5G5B5: return Make<PackedCodec<kA1R5G5B5>>;
+        case D3DFMT_A4R4G4B4: return Make<PackedCodec<kA4R4G4B4>>;
+        case D3DFMT_R3G3B2: return Make<PackedCodec<kR3G3B2>>;
+        case D3DFMT_A8: return Make<PackedCodec<kA8>>;
+        case D3DFMT_A8R3G3B2: return Make<PackedCodec<kA8R3G3B2>>;
+        case D3DFMT_X4R4G4B4: return Make<PackedCodec<kX4R4G4B4>>;
+        case D3DFMT_A2B10G10R10: return Make<PackedCodec<kA2B10G10R10>>;
+        case D3DFMT_A8B8G8R8: return Make<PackedCodec<kA8B8G8R8>>;
+        case D3DFMT_X8B8G8R8: return Make<PackedCodec<kX8B8G8R8>>;
+        case D3DFMT_G16R16: return Make<PackedCodec<kG16R16>>;
+        case D3DFMT_A2R10G10B10: return Make<PackedCodec<kA2R10G10B10>>;
+        case D3DFMT_A16B16G16R16: return Make<PackedCodec<kA16B16G16R16>>;
+        case D3DFMT_A8P8: return Make<PackedCodec<kA8P8>>;
+        case D3DFMT_P8: return Make<PackedCodec<kP8>>;
+        case D3DFMT_L8: return Make<PackedCodec<kL8>>;
+        case D3DFMT_A8L8: return Make<PackedCodec<kA8L8>>;
+        case D3DFMT_A4L4: return Make<PackedCodec<kA4L4>>;
+        case D3DFMT_V8U8: return Make<PackedCodec<kV8U8>>;
+        case D3DFMT_L6V5U5: return Make<PackedCodec<kL6V5U5>>;
+        case D3DFMT_X8L8V8U8: return Make<PackedCodec<kX8L8V8U8>>;
+        case D3DFMT_Q8W8V8U8: return Make<PackedCodec<kQ8W8V8U8>>;
+        case D3DFMT_V16U16: return Make<PackedCodec<kV16U16>>;
+        case D3DFMT_A2W10V10U10: return Make<PackedCodec<kA2W10V10U10>>;
+        case D3DFMT_D16_LOCKABLE: return Make<PackedCodec<kL16>>;
+        case D3DFMT_L16: return Make<PackedCodec<kL16>>;
+        case D3DFMT_Q16W16V16U16: return Make<PackedCodec<kQ16W16V16U16>>;
+        case D3DFMT_CxV8U8: return Make<PackedCodec<kCxV8U8>>;
+        case D3DFMT_D32F_LOCKABLE: return Make<FloatCodec<1, false>>;
+        case D3DFMT_R32F: return Make<FloatCodec<1, false>>;
+        case D3DFMT_G32R32F: return Make<FloatCodec<2, false>>;
+        case D3DFMT_A32B32G32R32F: return Make<FloatCodec<4, false>>;
+        case D3DFMT_R16F: return Make<FloatCodec<1, true>>;
+        case D3DFMT_G16R16F: return Make<FloatCodec<2, true>>;
+        case D3DFMT_A16B16G16R16F: return Make<FloatCodec<4, true>>;
+        default: break;
+    }
+    if (format == D3DFMT_PRIVATE_AL16) {
+        return Make<PackedCodec<kAL16>>;
+    }
+    if (format == D3DFMT_PRIVATE_R16) {
+        return Make<PackedCodec<kR16>>;
+    }
+    return nullptr;
 }
 
 }  // namespace
 
-std::unique_ptr<PixelCodec> CreatePerPixelCodec(D3DFORMAT format) {
-    switch (format) {
-        case D3DFMT_R8G8B8: return Make<PackedCodec<kR8G8B8>>(format);
-        case D3DFMT_A8R8G8B8: return Make<PackedCodec<kA8R8G8B8>>(format);
-        case D3DFMT_X8R8G8B8: return Make<PackedCodec<kX8R8G8B8>>(format);
-        case D3DFMT_R5G6B5: return Make<PackedCodec<kR5G6B5>>(format);
-        case D3DFMT_X1R5G5B5: return Make<PackedCodec<kX1R5G5B5>>(format);
-        case D3DFMT_A1R5G5B5: return Make<PackedCodec<kA1R5G5B5>>(format);
-        case D3DFMT_A4R4G4B4: return Make<PackedCodec<kA4R4G4B4>>(format);
-        case D3DFMT_R3G3B2: return Make<PackedCodec<kR3G3B2>>(format);
-        case D3DFMT_A8: return Make<PackedCodec<kA8>>(format);
-        case D3DFMT_A8R3G3B2: return Make<PackedCodec<kA8R3G3B2>>(format);
-        case D3DFMT_X4R4G4B4: return Make<PackedCodec<kX4R4G4B4>>(format);
-        case D3DFMT_A2B10G10R10: return Make<PackedCodec<kA2B10G10R10>>(format);
-        case D3DFMT_A8B8G8R8: return Make<PackedCodec<kA8B8G8R8>>(format);
-        case D3DFMT_X8B8G8R8: return Make<PackedCodec<kX8B8G8R8>>(format);
-        case D3DFMT_G16R16: return Make<PackedCodec<kG16R16>>(format);
-        case D3DFMT_A2R10G10B10: return Make<PackedCodec<kA2R10G10B10>>(format);
-        case D3DFMT_A16B16G16R16: return Make<PackedCodec<kA16B16G16R16>>(format);
-        case D3DFMT_A8P8: return Make<PackedCodec<kA8P8>>(format);
-        case D3DFMT_P8: return Make<PackedCodec<kP8>>(format);
-        case D3DFMT_L8: return Make<PackedCodec<kL8>>(format);
-        case D3DFMT_A8L8: return Make<PackedCodec<kA8L8>>(format);
-        case D3DFMT_A4L4: return Make<PackedCodec<kA4L4>>(format);
-        case D3DFMT_V8U8: return Make<PackedCodec<kV8U8>>(format);
-        case D3DFMT_L6V5U5: return Make<PackedCodec<kL6V5U5>>(format);
-        case D3DFMT_X8L8V8U8: return Make<PackedCodec<kX8L8V8U8>>(format);
-        case D3DFMT_Q8W8V8U8: return Make<PackedCodec<kQ8W8V8U8>>(format);
-        case D3DFMT_V16U16: return Make<PackedCodec<kV16U16>>(format);
-        case D3DFMT_A2W10V10U10: return Make<PackedCodec<kA2W10V10U10>>(format);
-        case D3DFMT_D16_LOCKABLE: return Make<PackedCodec<kL16>>(format);
-        case D3DFMT_L16: return Make<PackedCodec<kL16>>(format);
-        case D3DFMT_Q16W16V16U16: return Make<PackedCodec<kQ16W16V16U16>>(format);
-        case D3DFMT_CxV8U8: return Make<PackedCodec<kCxV8U8>>(format);
-        case D3DFMT_D32F_LOCKABLE: return Make<FloatCodec<1, false>>(format);
-        case D3DFMT_R32F: return Make<FloatCodec<1, false>>(format);
-        case D3DFMT_G32R32F: return Make<FloatCodec<2, false>>(format);
-        case D3DFMT_A32B32G32R32F: return Make<FloatCodec<4, false>>(format);
-        case D3DFMT_R16F: return Make<FloatCodec<1, true>>(format);
-        case D3DFMT_G16R16F: return Make<FloatCodec<2, true>>(format);
-        case D3DFMT_A16B16G16R16F: return Make<FloatCodec<4, true>>(format);
-        default: break;
+HRESULT CreatePerPixelCodec(D3DFORMAT format, std::unique_ptr<PixelCodec>* codec) {
+    codec->reset();
+    const Factory make = FactoryOf(format);
+    if (make == nullptr) {
+        return E_FAIL;
     }
-    if (format == D3DFMT_PRIVATE_AL16) {
-        return Make<PackedCodec<kAL16>>(format);
-    }
-    if (format == D3DFMT_PRIVATE_R16) {
-        return Make<PackedCodec<kR16>>(format);
-    }
-    return nullptr;
+    codec->reset(make(format));
+    return *codec ? S_OK : E_OUTOFMEMORY;
 }
