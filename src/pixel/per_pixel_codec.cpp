@@ -116,6 +116,17 @@ inline float ClampToIntRange(float v) {
     return v < kIntLimit ? v : kIntLimit;
 }
 
+// The code of a signed field for q = v x S + t (q within int range): the
+// largest integer not above q. Truncation toward zero, as unsigned fields
+// use, would move every negative q with a fraction up a code: -1.0 would
+// store -126 rather than -127 in 8 bits, and no negative code read back would
+// write back unchanged. Rounding down makes negative values round half up
+// exactly as positive ones do.
+inline int SignedCode(float q) {
+    const int code = static_cast<int>(q);
+    return static_cast<float>(code) > q ? code - 1 : code;
+}
+
 // The state and row preparation shared by the per-pixel formats.
 class PerPixelCodec : public PixelCodec {
   protected:
@@ -273,9 +284,8 @@ class PackedCodec final : public PerPixelCodec {
         }
     }
 
-    // Quantises one field without error diffusion: truncate(v + t), clamped.
-    // Signed fields round toward minus infinity so that negative values round
-    // half up like positive ones (-1.0 stores -127 in 8 bits).
+    // Quantises one field without error diffusion: v x S + t clamped, then
+    // truncated (unsigned) or rounded down (signed, see SignedCode).
     template <int F>
     static Word PlainField(const ColorF& c, float t) {
         constexpr Field f = L.fields[F];
@@ -284,8 +294,7 @@ class PackedCodec final : public PerPixelCodec {
         if constexpr (f.isSigned) {
             q = q > -kScale ? q : -kScale;
             q = q < kScale ? q : kScale;
-            int code = static_cast<int>(q);
-            code -= static_cast<float>(code) > q ? 1 : 0;
+            const int code = SignedCode(q);
             return static_cast<Word>(
                 static_cast<Word>(static_cast<std::uint32_t>(code) & ((1u << f.bits) - 1))
                 << f.shift);
@@ -318,10 +327,7 @@ class PackedCodec final : public PerPixelCodec {
         constexpr float ColorF::*kMember = kChannel[f.channel];
         const float v = (c.*kMember + carry) * FieldScale(f);
         const float q = ClampToIntRange(v + t);
-        int code = static_cast<int>(q);
-        if constexpr (f.isSigned) {
-            code -= static_cast<float>(code) > q ? 1 : 0;
-        }
+        int code = f.isSigned ? SignedCode(q) : static_cast<int>(q);
         const float e = (v - static_cast<float>(code)) * FieldStep(f);
         carry = 0.4375f * e;
         next[x - dir + 1].*kMember += 0.1875f * e;
