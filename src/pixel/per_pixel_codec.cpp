@@ -6,12 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 #include <new>
 #include <type_traits>
 #include <utility>
 
 #include "pixel/half_float.h"
+#include "pixel/palette_search.h"
 #include "vellorn/result_codes.h"
 
 static_assert(std::endian::native == std::endian::little,
@@ -164,30 +164,15 @@ class PerPixelCodec : public PixelCodec {
         }
         return src;
     }
-
-    // The palette entry nearest to c by squared distance over red, green,
-    // blue (and alpha when channels is 4); ties keep the lowest index.
-    BYTE NearestIndex(const ColorF& c, int channels) const {
-        float best = std::numeric_limits<float>::max();
-        int index = 0;
-        for (int k = 0; k < 256; ++k) {
-            const ColorF& e = palette[k];
-            const float dr = c.r - e.r;
-            const float dg = c.g - e.g;
-            const float db = c.b - e.b;
-            float distance = dr * dr + dg * dg + db * db;
-            if (channels == 4) {
-                const float da = c.a - e.a;
-                distance += da * da;
-            }
-            if (distance < best) {
-                best = distance;
-                index = k;
-            }
-        }
-        return static_cast<BYTE>(index);
-    }
 };
+
+struct NoPaletteSearch {};
+
+// The palette search of a layout matched over 3 or 4 channels; nothing for
+// the formats without a palette.
+template <int Channels>
+using PaletteSearchOf =
+    std::conditional_t<Channels == 0, NoPaletteSearch, PaletteSearch<Channels == 0 ? 3 : Channels>>;
 
 template <int Bytes>
 using WordOf = std::conditional_t<
@@ -244,6 +229,9 @@ class PackedCodec final : public PerPixelCodec {
   private:
     using Word = WordOf<L.bytes>;
     using FieldIndices = std::make_integer_sequence<int, L.fieldCount>;
+
+    // The index written for a colour: the palette entry nearest to it.
+    [[no_unique_address]] PaletteSearchOf<L.paletteChannels> search_;
 
     static Word Load(const BYTE* p) {
         Word w = 0;
@@ -305,10 +293,10 @@ class PackedCodec final : public PerPixelCodec {
         }
     }
 
-    Word Pack(const ColorF& c, float t) const {
+    Word Pack(const ColorF& c, float t) {
         Word w = 0;
         if constexpr (L.paletteChannels != 0) {
-            w = NearestIndex(c, L.paletteChannels);
+            w = search_.Nearest(palette.get(), c);
         }
         [&]<int... F>(std::integer_sequence<int, F...>) {
             ((w = static_cast<Word>(w | PlainField<F>(c, t))), ...);
@@ -349,7 +337,7 @@ class PackedCodec final : public PerPixelCodec {
             const float threshold_i = t[i & 3];
             Word w = 0;
             if constexpr (L.paletteChannels != 0) {
-                w = NearestIndex(src[x], L.paletteChannels);
+                w = search_.Nearest(palette.get(), src[x]);
             }
             [&]<int... F>(std::integer_sequence<int, F...>) {
                 ((w = static_cast<Word>(

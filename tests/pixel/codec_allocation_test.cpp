@@ -16,13 +16,18 @@
 namespace {
 
 // Allocations still to succeed before the one that fails; negative: none
-// fails.
+// fails. With failEvery, every allocation fails.
 long allowedAllocations = -1;
+bool failEvery = false;
 bool failureInjected = false;
 long allocationCount = 0;
 
 void* Allocate(std::size_t size) {
     ++allocationCount;
+    if (failEvery) {
+        failureInjected = true;
+        return nullptr;
+    }
     if (allowedAllocations == 0) {
         allowedAllocations = -1;
         failureInjected = true;
@@ -131,5 +136,58 @@ INSTANTIATE_TEST_SUITE_P(Codecs, CodecAllocation, ::testing::Values(
     AllocationCase{"PackedPair", D3DFMT_YUY2, 2, false, 0xFFFFFFFF, 5}),
     [](const ::testing::TestParamInfo<AllocationCase>& info) { return std::string(info.param.name); });
 // clang-format on
+
+// Writing into a palette format needs no memory: the search structures it
+// makes on the way are only a shortcut, and without them (the first, the
+// second or the third allocation failing, or every one) the same indices
+// are stored.
+TEST(PaletteWriteAllocation, FailuresChangeNoIndex) {
+    constexpr UINT kWidth = 3000;
+    std::vector<PALETTEENTRY> palette(256);
+    std::vector<ColorF> row(kWidth);
+    std::uint32_t state = 99;
+    auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    for (PALETTEENTRY& e : palette) {
+        const std::uint32_t bits = next();
+        e = PALETTEENTRY{static_cast<BYTE>(bits), static_cast<BYTE>(bits >> 8),
+                         static_cast<BYTE>(bits >> 16), 255};
+    }
+    for (ColorF& c : row) {
+        c = ColorF{(next() & 255) / 255.0f, (next() & 255) / 255.0f, (next() & 255) / 255.0f, 1};
+    }
+    CodecOptions options;
+    options.palette = palette.data();
+    // Each row is written twice, so that the search would list its cells.
+    auto writeRows = [&](TestSurface& surface) {
+        std::unique_ptr<PixelCodec> codec = MakeCodec(surface, D3DFMT_P8, options);
+        if (!codec) {
+            return;
+        }
+        for (UINT y = 0; y < 4; ++y) {
+            codec->WriteRow(y, 0, row.data());
+        }
+    };
+    TestSurface expected(1, kWidth, 4);
+    writeRows(expected);
+
+    for (long allowed : {0L, 1L, 2L, -1L}) {
+        TestSurface surface(1, kWidth, 4);
+        std::unique_ptr<PixelCodec> codec = MakeCodec(surface, D3DFMT_P8, options);
+        ASSERT_NE(codec, nullptr);
+        failureInjected = false;
+        allowedAllocations = allowed;
+        failEvery = allowed < 0;
+        for (UINT y = 0; y < 4; ++y) {
+            codec->WriteRow(y, 0, row.data());
+        }
+        allowedAllocations = -1;
+        failEvery = false;
+        EXPECT_TRUE(failureInjected) << allowed;
+        EXPECT_EQ(surface.bytes, expected.bytes) << allowed;
+    }
+}
 
 }  // namespace
