@@ -4,8 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <new>
+#include <utility>
 
 #include "pixel/pixel_tables.h"
+#include "pixel/row_buffer.h"
+#include "vellorn/result_codes.h"
 
 namespace {
 
@@ -215,16 +218,16 @@ bool PackedPairCodec::Bind(const SurfaceDesc& desc, const PairLayout& layout) {
         }
         partial_ = box.left != pairLeft_ || box.right != pairRight;
 
-        const std::size_t pixels = 2 * pairs_;
-        cache_.reset(new (std::nothrow) ColorF[pixels]);
-        luma_.reset(new (std::nothrow) BYTE[pixels]);
-        chroma_.reset(new (std::nothrow) BYTE[pixels]);
+        const std::uint64_t pixels = 2 * std::uint64_t{pairs_};
+        cache_ = NewRowBuffer<ColorF>(pixels);
+        luma_ = NewRowBuffer<BYTE>(pixels);
+        chroma_ = NewRowBuffer<BYTE>(pixels);
         if (!cache_ || !luma_ || !chroma_) {
             return false;
         }
     }
     // Gamma encoding and class conversion on writing work in this buffer.
-    conversionBuffer.reset(new (std::nothrow) ColorF[width > 0 ? width : 1]);
+    conversionBuffer = NewRowBuffer<ColorF>(width > 0 ? width : 1);
     return conversionBuffer != nullptr;
 }
 
@@ -320,14 +323,16 @@ void PackedPairCodec::WriteRow(UINT y, UINT z, const ColorF* row) {
 
 }  // namespace
 
-std::unique_ptr<PixelCodec> CreatePackedPairCodec(const SurfaceDesc& desc) {
+HRESULT CreatePackedPairCodec(const SurfaceDesc& desc, std::unique_ptr<PixelCodec>* codec) {
+    codec->reset();
     PairLayout layout;
     if (!LayoutOf(desc.format, &layout)) {
-        return nullptr;
+        return E_FAIL;
     }
-    std::unique_ptr<PackedPairCodec> codec(new (std::nothrow) PackedPairCodec());
-    if (!codec || !codec->Bind(desc, layout)) {
-        return nullptr;
+    std::unique_ptr<PackedPairCodec> made(new (std::nothrow) PackedPairCodec());
+    if (!made || !made->Bind(desc, layout)) {
+        return E_OUTOFMEMORY;
     }
-    return codec;
+    *codec = std::move(made);
+    return S_OK;
 }

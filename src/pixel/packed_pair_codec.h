@@ -8,9 +8,10 @@
 #include "pixel/pixel_codec.h"
 #include "pixel/surface_desc.h"
 
-// Makes the codec for desc, bound to its surface and box, with its conversion
-// buffer; the colour key is quantised by PrepareColorKey, through the pair
-// encoding. None for another format or when memory runs out.
+// Makes the codec for desc, bound to its surface and box, with its row cache
+// and conversion buffer; the colour key is quantised by PrepareColorKey,
+// through the pair encoding. S_OK with *codec set; E_FAIL for another format;
+// E_OUTOFMEMORY when memory runs out.
 //
 // Pairs start at even x of the surface. The codec works on the box widened to
 // whole pairs, limited to desc's extent: words outside the extent are never
@@ -22,4 +23,4 @@
 // back to the surface when another row is accessed, when the same row is read
 // again, or when the codec is destroyed, so the surface must stay locked
 // until then.
-std::unique_ptr<PixelCodec> CreatePackedPairCodec(const SurfaceDesc& desc);
+HRESULT CreatePackedPairCodec(const SurfaceDesc& desc, std::unique_ptr<PixelCodec>* codec);

@@ -6,12 +6,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 #include <new>
 #include <type_traits>
 #include <utility>
 
 #include "pixel/half_float.h"
+#include "pixel/palette_search.h"
+#include "vellorn/result_codes.h"
 
 static_assert(std::endian::native == std::endian::little,
               "pixel words are loaded as little-endian integers");
@@ -115,6 +116,17 @@ inline float ClampToIntRange(float v) {
     return v < kIntLimit ? v : kIntLimit;
 }
 
+// The code of a signed field for q = v x S + t (q within int range): the
+// largest integer not above q. Truncation toward zero, as unsigned fields
+// use, would move every negative q with a fraction up a code: -1.0 would
+// store -126 rather than -127 in 8 bits, and no negative code read back would
+// write back unchanged. Rounding down makes negative values round half up
+// exactly as positive ones do.
+inline int SignedCode(float q) {
+    const int code = static_cast<int>(q);
+    return static_cast<float>(code) > q ? code - 1 : code;
+}
+
 // The state and row preparation shared by the per-pixel formats.
 class PerPixelCodec : public PixelCodec {
   protected:
@@ -152,30 +164,15 @@ class PerPixelCodec : public PixelCodec {
         }
         return src;
     }
-
-    // The palette entry nearest to c by squared distance over red, green,
-    // blue (and alpha when channels is 4); ties keep the lowest index.
-    BYTE NearestIndex(const ColorF& c, int channels) const {
-        float best = std::numeric_limits<float>::max();
-        int index = 0;
-        for (int k = 0; k < 256; ++k) {
-            const ColorF& e = palette[k];
-            const float dr = c.r - e.r;
-            const float dg = c.g - e.g;
-            const float db = c.b - e.b;
-            float distance = dr * dr + dg * dg + db * db;
-            if (channels == 4) {
-                const float da = c.a - e.a;
-                distance += da * da;
-            }
-            if (distance < best) {
-                best = distance;
-                index = k;
-            }
-        }
-        return static_cast<BYTE>(index);
-    }
 };
+
+struct NoPaletteSearch {};
+
+// The palette search of a layout matched over 3 or 4 channels; nothing for
+// the formats without a palette.
+template <int Channels>
+using PaletteSearchOf =
+    std::conditional_t<Channels == 0, NoPaletteSearch, PaletteSearch<Channels == 0 ? 3 : Channels>>;
 
 template <int Bytes>
 using WordOf = std::conditional_t<
@@ -233,6 +230,9 @@ class PackedCodec final : public PerPixelCodec {
     using Word = WordOf<L.bytes>;
     using FieldIndices = std::make_integer_sequence<int, L.fieldCount>;
 
+    // The index written for a colour: the palette entry nearest to it.
+    [[no_unique_address]] PaletteSearchOf<L.paletteChannels> search_;
+
     static Word Load(const BYTE* p) {
         Word w = 0;
         std::memcpy(&w, p, L.bytes);
@@ -272,9 +272,8 @@ class PackedCodec final : public PerPixelCodec {
         }
     }
 
-    // Quantises one field without error diffusion: truncate(v + t), clamped.
-    // Signed fields round toward minus infinity so that negative values round
-    // half up like positive ones (-1.0 stores -127 in 8 bits).
+    // Quantises one field without error diffusion: v x S + t clamped, then
+    // truncated (unsigned) or rounded down (signed, see SignedCode).
     template <int F>
     static Word PlainField(const ColorF& c, float t) {
         constexpr Field f = L.fields[F];
@@ -283,8 +282,7 @@ class PackedCodec final : public PerPixelCodec {
         if constexpr (f.isSigned) {
             q = q > -kScale ? q : -kScale;
             q = q < kScale ? q : kScale;
-            int code = static_cast<int>(q);
-            code -= static_cast<float>(code) > q ? 1 : 0;
+            const int code = SignedCode(q);
             return static_cast<Word>(
                 static_cast<Word>(static_cast<std::uint32_t>(code) & ((1u << f.bits) - 1))
                 << f.shift);
@@ -295,10 +293,10 @@ class PackedCodec final : public PerPixelCodec {
         }
     }
 
-    Word Pack(const ColorF& c, float t) const {
+    Word Pack(const ColorF& c, float t) {
         Word w = 0;
         if constexpr (L.paletteChannels != 0) {
-            w = NearestIndex(c, L.paletteChannels);
+            w = search_.Nearest(palette.get(), c);
         }
         [&]<int... F>(std::integer_sequence<int, F...>) {
             ((w = static_cast<Word>(w | PlainField<F>(c, t))), ...);
@@ -317,10 +315,7 @@ class PackedCodec final : public PerPixelCodec {
         constexpr float ColorF::*kMember = kChannel[f.channel];
         const float v = (c.*kMember + carry) * FieldScale(f);
         const float q = ClampToIntRange(v + t);
-        int code = static_cast<int>(q);
-        if constexpr (f.isSigned) {
-            code -= static_cast<float>(code) > q ? 1 : 0;
-        }
+        int code = f.isSigned ? SignedCode(q) : static_cast<int>(q);
         const float e = (v - static_cast<float>(code)) * FieldStep(f);
         carry = 0.4375f * e;
         next[x - dir + 1].*kMember += 0.1875f * e;
@@ -342,7 +337,7 @@ class PackedCodec final : public PerPixelCodec {
             const float threshold_i = t[i & 3];
             Word w = 0;
             if constexpr (L.paletteChannels != 0) {
-                w = NearestIndex(src[x], L.paletteChannels);
+                w = search_.Nearest(palette.get(), src[x]);
             }
             [&]<int... F>(std::integer_sequence<int, F...>) {
                 ((w = static_cast<Word>(
@@ -436,61 +431,74 @@ class FloatCodec final : public PerPixelCodec {
     static constexpr int kUnit = Half ? 2 : 4;
 };
 
+using Factory = PixelCodec* (*)(D3DFORMAT);
+
 template <typename Codec>
-std::unique_ptr<PixelCodec> Make(D3DFORMAT format) {
-    return std::unique_ptr<PixelCodec>(new (std::nothrow) Codec(format));
+PixelCodec* Make(D3DFORMAT format) {
+    return new (std::nothrow) Codec(format);
+}
+
+// The maker of a format's codec object; none for a format outside the table.
+Factory FactoryOf(D3DFORMAT format) {
+    switch (format) {
+        case D3DFMT_R8G8B8: return Make<PackedCodec<kR8G8B8>>;
+        case D3DFMT_A8R8G8B8: return Make<PackedCodec<kA8R8G8B8>>;
+        case D3DFMT_X8R8G8B8: return Make<PackedCodec<kX8R8G8B8>>;
+        case D3DFMT_R5G6B5: return Make<PackedCodec<kR5G6B5>>;
+        case D3DFMT_X1R5G5B5: return Make<PackedCodec<kX1R5G5B5>>;
+        case D3DFMT_A1R5G5B5: return Make<PackedCodec<kA1R5G5B5>>;
+        case D3DFMT_A4R4G4B4: return Make<PackedCodec<kA4R4G4B4>>;
+        case D3DFMT_R3G3B2: return Make<PackedCodec<kR3G3B2>>;
+        case D3DFMT_A8: return Make<PackedCodec<kA8>>;
+        case D3DFMT_A8R3G3B2: return Make<PackedCodec<kA8R3G3B2>>;
+        case D3DFMT_X4R4G4B4: return Make<PackedCodec<kX4R4G4B4>>;
+        case D3DFMT_A2B10G10R10: return Make<PackedCodec<kA2B10G10R10>>;
+        case D3DFMT_A8B8G8R8: return Make<PackedCodec<kA8B8G8R8>>;
+        case D3DFMT_X8B8G8R8: return Make<PackedCodec<kX8B8G8R8>>;
+        case D3DFMT_G16R16: return Make<PackedCodec<kG16R16>>;
+        case D3DFMT_A2R10G10B10: return Make<PackedCodec<kA2R10G10B10>>;
+        case D3DFMT_A16B16G16R16: return Make<PackedCodec<kA16B16G16R16>>;
+        case D3DFMT_A8P8: return Make<PackedCodec<kA8P8>>;
+        case D3DFMT_P8: return Make<PackedCodec<kP8>>;
+        case D3DFMT_L8: return Make<PackedCodec<kL8>>;
+        case D3DFMT_A8L8: return Make<PackedCodec<kA8L8>>;
+        case D3DFMT_A4L4: return Make<PackedCodec<kA4L4>>;
+        case D3DFMT_V8U8: return Make<PackedCodec<kV8U8>>;
+        case D3DFMT_L6V5U5: return Make<PackedCodec<kL6V5U5>>;
+        case D3DFMT_X8L8V8U8: return Make<PackedCodec<kX8L8V8U8>>;
+        case D3DFMT_Q8W8V8U8: return Make<PackedCodec<kQ8W8V8U8>>;
+        case D3DFMT_V16U16: return Make<PackedCodec<kV16U16>>;
+        case D3DFMT_A2W10V10U10: return Make<PackedCodec<kA2W10V10U10>>;
+        case D3DFMT_D16_LOCKABLE: return Make<PackedCodec<kL16>>;
+        case D3DFMT_L16: return Make<PackedCodec<kL16>>;
+        case D3DFMT_Q16W16V16U16: return Make<PackedCodec<kQ16W16V16U16>>;
+        case D3DFMT_CxV8U8: return Make<PackedCodec<kCxV8U8>>;
+        case D3DFMT_D32F_LOCKABLE: return Make<FloatCodec<1, false>>;
+        case D3DFMT_R32F: return Make<FloatCodec<1, false>>;
+        case D3DFMT_G32R32F: return Make<FloatCodec<2, false>>;
+        case D3DFMT_A32B32G32R32F: return Make<FloatCodec<4, false>>;
+        case D3DFMT_R16F: return Make<FloatCodec<1, true>>;
+        case D3DFMT_G16R16F: return Make<FloatCodec<2, true>>;
+        case D3DFMT_A16B16G16R16F: return Make<FloatCodec<4, true>>;
+        default: break;
+    }
+    if (format == D3DFMT_PRIVATE_AL16) {
+        return Make<PackedCodec<kAL16>>;
+    }
+    if (format == D3DFMT_PRIVATE_R16) {
+        return Make<PackedCodec<kR16>>;
+    }
+    return nullptr;
 }
 
 }  // namespace
 
-std::unique_ptr<PixelCodec> CreatePerPixelCodec(D3DFORMAT format) {
-    switch (format) {
-        case D3DFMT_R8G8B8: return Make<PackedCodec<kR8G8B8>>(format);
-        case D3DFMT_A8R8G8B8: return Make<PackedCodec<kA8R8G8B8>>(format);
-        case D3DFMT_X8R8G8B8: return Make<PackedCodec<kX8R8G8B8>>(format);
-        case D3DFMT_R5G6B5: return Make<PackedCodec<kR5G6B5>>(format);
-        case D3DFMT_X1R5G5B5: return Make<PackedCodec<kX1R5G5B5>>(format);
-        case D3DFMT_A1R5G5B5: return Make<PackedCodec<kA1R5G5B5>>(format);
-        case D3DFMT_A4R4G4B4: return Make<PackedCodec<kA4R4G4B4>>(format);
-        case D3DFMT_R3G3B2: return Make<PackedCodec<kR3G3B2>>(format);
-        case D3DFMT_A8: return Make<PackedCodec<kA8>>(format);
-        case D3DFMT_A8R3G3B2: return Make<PackedCodec<kA8R3G3B2>>(format);
-        case D3DFMT_X4R4G4B4: return Make<PackedCodec<kX4R4G4B4>>(format);
-        case D3DFMT_A2B10G10R10: return Make<PackedCodec<kA2B10G10R10>>(format);
-        case D3DFMT_A8B8G8R8: return Make<PackedCodec<kA8B8G8R8>>(format);
-        case D3DFMT_X8B8G8R8: return Make<PackedCodec<kX8B8G8R8>>(format);
-        case D3DFMT_G16R16: return Make<PackedCodec<kG16R16>>(format);
-        case D3DFMT_A2R10G10B10: return Make<PackedCodec<kA2R10G10B10>>(format);
-        case D3DFMT_A16B16G16R16: return Make<PackedCodec<kA16B16G16R16>>(format);
-        case D3DFMT_A8P8: return Make<PackedCodec<kA8P8>>(format);
-        case D3DFMT_P8: return Make<PackedCodec<kP8>>(format);
-        case D3DFMT_L8: return Make<PackedCodec<kL8>>(format);
-        case D3DFMT_A8L8: return Make<PackedCodec<kA8L8>>(format);
-        case D3DFMT_A4L4: return Make<PackedCodec<kA4L4>>(format);
-        case D3DFMT_V8U8: return Make<PackedCodec<kV8U8>>(format);
-        case D3DFMT_L6V5U5: return Make<PackedCodec<kL6V5U5>>(format);
-        case D3DFMT_X8L8V8U8: return Make<PackedCodec<kX8L8V8U8>>(format);
-        case D3DFMT_Q8W8V8U8: return Make<PackedCodec<kQ8W8V8U8>>(format);
-        case D3DFMT_V16U16: return Make<PackedCodec<kV16U16>>(format);
-        case D3DFMT_A2W10V10U10: return Make<PackedCodec<kA2W10V10U10>>(format);
-        case D3DFMT_D16_LOCKABLE: return Make<PackedCodec<kL16>>(format);
-        case D3DFMT_L16: return Make<PackedCodec<kL16>>(format);
-        case D3DFMT_Q16W16V16U16: return Make<PackedCodec<kQ16W16V16U16>>(format);
-        case D3DFMT_CxV8U8: return Make<PackedCodec<kCxV8U8>>(format);
-        case D3DFMT_D32F_LOCKABLE: return Make<FloatCodec<1, false>>(format);
-        case D3DFMT_R32F: return Make<FloatCodec<1, false>>(format);
-        case D3DFMT_G32R32F: return Make<FloatCodec<2, false>>(format);
-        case D3DFMT_A32B32G32R32F: return Make<FloatCodec<4, false>>(format);
-        case D3DFMT_R16F: return Make<FloatCodec<1, true>>(format);
-        case D3DFMT_G16R16F: return Make<FloatCodec<2, true>>(format);
-        case D3DFMT_A16B16G16R16F: return Make<FloatCodec<4, true>>(format);
-        default: break;
+HRESULT CreatePerPixelCodec(D3DFORMAT format, std::unique_ptr<PixelCodec>* codec) {
+    codec->reset();
+    const Factory make = FactoryOf(format);
+    if (make == nullptr) {
+        return E_FAIL;
     }
-    if (format == D3DFMT_PRIVATE_AL16) {
-        return Make<PackedCodec<kAL16>>(format);
-    }
-    if (format == D3DFMT_PRIVATE_R16) {
-        return Make<PackedCodec<kR16>>(format);
-    }
-    return nullptr;
+    codec->reset(make(format));
+    return *codec ? S_OK : E_OUTOFMEMORY;
 }

@@ -1,12 +1,14 @@
 #include "pixel/pixel_codec.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
-#include <new>
+#include <utility>
 
 #include "pixel/packed_pair_codec.h"
 #include "pixel/per_pixel_codec.h"
 #include "pixel/pixel_tables.h"
+#include "pixel/row_buffer.h"
 #include "vellorn/result_codes.h"
 
 // clang-format off
@@ -187,7 +189,12 @@ ColorF PixelCodec::KeyAsColor() const {
 }
 
 void PixelCodec::BindSurface(const SurfaceDesc& desc) {
-    gamma = desc.gamma;
+    // Formats with signed alpha are never gamma-converted; of the bump
+    // formats only D3DFMT_L6V5U5 keeps the flag, so that its luminance (read
+    // as alpha) is decoded and encoded.
+    const bool noGamma = valueClass == ValueClass::Signed ||
+                         (valueClass == ValueClass::SignedColor && format != D3DFMT_L6V5U5);
+    gamma = desc.gamma && !noGamma;
     colorKey = desc.colorKey;
     threshold = desc.dither ? kOrderedThresholds : kPlainThresholds;
     data = static_cast<BYTE*>(desc.data);
@@ -265,9 +272,9 @@ void PixelCodec::PrepareColorKey() {
 
 namespace {
 
-// Binds a per-pixel codec to desc's box and gives it its buffers. False when
-// memory runs out for a buffer the codec cannot work without.
-bool BindPerPixel(PixelCodec& codec, const SurfaceDesc& desc) {
+// Binds a per-pixel codec to desc's box and gives it its buffers: S_OK, or
+// E_OUTOFMEMORY when memory runs out for one of them.
+HRESULT BindPerPixel(PixelCodec& codec, const SurfaceDesc& desc) {
     codec.BindSurface(desc);
     const UINT width = codec.width;
     if (width != 0) {
@@ -280,19 +287,22 @@ bool BindPerPixel(PixelCodec& codec, const SurfaceDesc& desc) {
 
     // At least one entry: the colour key's round trip writes one pixel
     // through it even for an empty box.
-    codec.conversionBuffer.reset(new (std::nothrow) ColorF[width > 0 ? width : 1]);
+    codec.conversionBuffer = NewRowBuffer<ColorF>(width > 0 ? width : 1);
     if (!codec.conversionBuffer) {
-        return false;
+        return E_OUTOFMEMORY;
     }
     if (desc.diffusion) {
-        // Without memory for it the codec simply writes without diffusion.
-        codec.diffusionBuffer.reset(new (std::nothrow) ColorF[std::size_t{width} + 2]());
+        // Entry x + 1 holds the error carried to pixel x of the next row.
+        codec.diffusionBuffer = NewRowBuffer<ColorF>(std::uint64_t{width} + 2);
+        if (!codec.diffusionBuffer) {
+            return E_OUTOFMEMORY;
+        }
     }
 
     if (codec.hasPalette) {
-        codec.palette.reset(new (std::nothrow) ColorF[256]);
+        codec.palette = NewRowBuffer<ColorF>(256);
         if (!codec.palette) {
-            return false;
+            return E_OUTOFMEMORY;
         }
         for (int i = 0; i < 256; ++i) {
             if (desc.palette != nullptr) {
@@ -308,16 +318,16 @@ bool BindPerPixel(PixelCodec& codec, const SurfaceDesc& desc) {
             }
         }
     }
-    return true;
+    return S_OK;
 }
 
 // The codec of desc's format bound to desc's box, key not yet prepared.
-std::unique_ptr<PixelCodec> CreateBoundCodec(const SurfaceDesc& desc) {
+HRESULT CreateBoundCodec(const SurfaceDesc& desc, std::unique_ptr<PixelCodec>* codec) {
     switch (desc.format) {
         case D3DFMT_YUY2:
         case D3DFMT_UYVY:
         case D3DFMT_R8G8_B8G8:
-        case D3DFMT_G8R8_G8B8: return CreatePackedPairCodec(desc);
+        case D3DFMT_G8R8_G8B8: return CreatePackedPairCodec(desc, codec);
         case D3DFMT_DXT1:
         case D3DFMT_DXT2:
         case D3DFMT_DXT3:
@@ -325,28 +335,28 @@ std::unique_ptr<PixelCodec> CreateBoundCodec(const SurfaceDesc& desc) {
         case D3DFMT_DXT5:
             // The block-compressed formats have no codec: they are refused
             // like every format outside the table.
-            return nullptr;
+            return E_FAIL;
         default: break;
     }
-
-    std::unique_ptr<PixelCodec> codec = CreatePerPixelCodec(desc.format);
-    if (!codec || !BindPerPixel(*codec, desc)) {
-        return nullptr;
+    const HRESULT hr = CreatePerPixelCodec(desc.format, codec);
+    if (FAILED(hr)) {
+        return hr;
     }
-    return codec;
+    return BindPerPixel(**codec, desc);
 }
 
 }  // namespace
 
-std::unique_ptr<PixelCodec> CreatePixelCodec(const SurfaceDesc& desc) {
-    std::unique_ptr<PixelCodec> codec = CreateBoundCodec(desc);
-    if (codec && codec->colorKey != 0) {
-        codec->PrepareColorKey();
-    }
-    return codec;
-}
-
 HRESULT CreatePixelCodec(const SurfaceDesc& desc, std::unique_ptr<PixelCodec>* codec) {
-    *codec = CreatePixelCodec(desc);
-    return *codec ? S_OK : E_FAIL;
+    std::unique_ptr<PixelCodec> made;
+    const HRESULT hr = CreateBoundCodec(desc, &made);
+    if (FAILED(hr)) {
+        codec->reset();
+        return hr;
+    }
+    if (made->colorKey != 0) {
+        made->PrepareColorKey();
+    }
+    *codec = std::move(made);
+    return S_OK;
 }

@@ -43,6 +43,8 @@ class PixelCodec {
 
     // Takes desc's data, pitches, box, extent, flags and key, as the codec
     // factories bind a new codec; an empty or inverted box becomes 0 x 0 x 0.
+    // The format and value class must be set first: the gamma flag is dropped
+    // for the signed classes, except for D3DFMT_L6V5U5.
     void BindSurface(const SurfaceDesc& desc);
 
     D3DFORMAT format = D3DFMT_UNKNOWN;
@@ -108,11 +110,9 @@ class PixelCodec {
     }
 };
 
-// Makes the codec for desc's format, bound to desc's box; none for a format
-// it cannot convert, or when memory runs out for the palette or the
-// conversion buffer.
-std::unique_ptr<PixelCodec> CreatePixelCodec(const SurfaceDesc& desc);
-
-// The same with the reason of a failure: S_OK with *codec set; E_FAIL for a
-// format it cannot convert; E_OUTOFMEMORY when memory ran out.
+// Makes the codec for desc's format, bound to desc's box, with its palette,
+// conversion buffer and (when desc asks for diffusion) diffusion buffer, and
+// its colour key prepared. S_OK with *codec set; otherwise *codec is empty and
+// the answer is E_FAIL for a format it cannot convert, E_OUTOFMEMORY when
+// memory runs out for the codec or any of its buffers.
 HRESULT CreatePixelCodec(const SurfaceDesc& desc, std::unique_ptr<PixelCodec>* codec);

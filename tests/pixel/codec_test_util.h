@@ -7,7 +7,11 @@
 #include <memory>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "pixel/per_pixel_codec.h"
 #include "pixel/pixel_codec.h"
+#include "vellorn/result_codes.h"
 
 // A surface of width x height x depth pixels with the given pitches; the
 // memory ends at the last byte of the last pixel so that any access beyond
@@ -63,6 +67,13 @@ struct CodecOptions {
     const PALETTEENTRY* palette = nullptr;
 };
 
+// The codec for desc; the factory must accept it.
+inline std::unique_ptr<PixelCodec> MakeCodec(const SurfaceDesc& desc) {
+    std::unique_ptr<PixelCodec> codec;
+    EXPECT_EQ(CreatePixelCodec(desc, &codec), S_OK) << "format " << desc.format;
+    return codec;
+}
+
 inline std::unique_ptr<PixelCodec> MakeCodec(TestSurface& surface, D3DFORMAT format,
                                              const CodecOptions& options = {}) {
     SurfaceDesc desc = surface.Desc(format);
@@ -71,7 +82,13 @@ inline std::unique_ptr<PixelCodec> MakeCodec(TestSurface& surface, D3DFORMAT for
     desc.gamma = options.gamma;
     desc.colorKey = options.colorKey;
     desc.palette = options.palette;
-    return CreatePixelCodec(desc);
+    return MakeCodec(desc);
+}
+
+// Bytes per pixel of a per-pixel format; 0 for any other.
+inline UINT BytesPerPixel(D3DFORMAT format) {
+    std::unique_ptr<PixelCodec> codec;
+    return SUCCEEDED(CreatePerPixelCodec(format, &codec)) ? codec->bytesPerPixel : 0;
 }
 
 inline bool SameColor(const ColorF& a, const ColorF& b) {

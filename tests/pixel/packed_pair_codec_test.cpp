@@ -7,7 +7,9 @@
 #include <utility>
 #include <vector>
 
+#include "codec_test_util.h"
 #include "pixel/pixel_codec.h"
+#include "vellorn/result_codes.h"
 
 namespace {
 
@@ -41,7 +43,7 @@ struct Surface {
     }
 
     std::unique_ptr<PixelCodec> Codec(UINT left, UINT right) {
-        return CreatePackedPairCodec(Desc(left, right));
+        return MakeCodec(Desc(left, right));
     }
 
     D3DFORMAT format;
@@ -356,7 +358,7 @@ TEST(PackedPairCodecTest, OddExtentLeftIsNeverTouched) {
     desc.extent.left = 1;
     std::vector<ColorF> before(3);
     {
-        auto codec = CreatePackedPairCodec(desc);
+        auto codec = MakeCodec(desc);
         codec->ReadRow(0, 0, before.data());
         // Texel 1 has its own green and blue; red repeats from pair 1.
         EXPECT_EQ(before[0].g, 30 * 0.003921569f);
@@ -368,7 +370,7 @@ TEST(PackedPairCodecTest, OddExtentLeftIsNeverTouched) {
     s.bytes[1] = 0x22;
     std::vector<ColorF> after(3);
     {
-        auto codec = CreatePackedPairCodec(desc);
+        auto codec = MakeCodec(desc);
         codec->ReadRow(0, 0, after.data());
         EXPECT_EQ(after[0].r, before[0].r);
         EXPECT_EQ(after[0].g, before[0].g);
@@ -394,7 +396,7 @@ TEST(PackedPairCodecTest, SlicesAndRowsAddressTheirOwnMemory) {
     d.extent = PixelBox{0, 0, 2, 2, 0, 2};
     d.box = PixelBox{0, 1, 2, 2, 1, 2};  // row 1 of slice 1 only
     {
-        auto codec = CreatePackedPairCodec(d);
+        auto codec = MakeCodec(d);
         ASSERT_NE(codec, nullptr);
         EXPECT_EQ(codec->height, 1u);
         EXPECT_EQ(codec->depth, 1u);
@@ -411,7 +413,7 @@ TEST(PackedPairCodecTest, ColourKeyIsComparedAfterThePairEncoding) {
     // below 1.0: the key must match that value, not the exact 1.0.
     Surface s(D3DFMT_YUY2, 4, 1);
     s.SetRow(0, {235, 128, 235, 128, 16, 128, 235, 128});
-    auto codec = CreatePixelCodec(s.Desc(0, 4, 0xFFFFFFFF));
+    auto codec = MakeCodec(s.Desc(0, 4, 0xFFFFFFFF));
     ASSERT_NE(codec, nullptr);
     EXPECT_EQ(codec->keyColor.r, 0.99999994f);
     EXPECT_EQ(codec->keyColor.a, 1.0f);
@@ -425,7 +427,7 @@ TEST(PackedPairCodecTest, ColourKeyIsComparedAfterThePairEncoding) {
     // Gamma does not enter the key's quantisation.
     SurfaceDesc desc = s.Desc(0, 4, 0xFFFFFFFF);
     desc.gamma = true;
-    auto withGamma = CreatePixelCodec(desc);
+    auto withGamma = MakeCodec(desc);
     ASSERT_NE(withGamma, nullptr);
     EXPECT_EQ(withGamma->keyColor.r, 0.99999994f);
     EXPECT_TRUE(withGamma->gamma);
@@ -435,7 +437,9 @@ TEST(PackedPairCodecTest, RefusesOtherFormats) {
     Surface s(D3DFMT_YUY2, 2, 1);
     SurfaceDesc other = s.Desc(0, 2);
     other.format = D3DFMT_A8R8G8B8;
-    EXPECT_EQ(CreatePackedPairCodec(other), nullptr);
+    std::unique_ptr<PixelCodec> codec;
+    EXPECT_EQ(CreatePackedPairCodec(other, &codec), E_FAIL);
+    EXPECT_EQ(codec, nullptr);
 }
 
 }  // namespace

@@ -51,9 +51,7 @@ class ChannelLayout : public ::testing::TestWithParam<LayoutCase> {};
 
 TEST_P(ChannelLayout, ReadsFieldsIntoTheirChannels) {
     const LayoutCase& c = GetParam();
-    std::unique_ptr<PixelCodec> probe = CreatePerPixelCodec(c.format);
-    ASSERT_NE(probe, nullptr);
-    TestSurface surface(probe->bytesPerPixel, 1, 1);
+    TestSurface surface(BytesPerPixel(c.format), 1, 1);
     std::uint64_t words[2] = {c.low, c.high};
     std::memcpy(surface.Pixel(0, 0), words, surface.bpp);
     std::unique_ptr<PixelCodec> codec = MakeCodec(surface, c.format);
@@ -148,7 +146,7 @@ class RoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
 
 TEST_P(RoundTrip, EveryValueWritesBackItsBits) {
     const RoundTripCase& c = GetParam();
-    const UINT bpp = CreatePerPixelCodec(c.format)->bytesPerPixel;
+    const UINT bpp = BytesPerPixel(c.format);
     // Every word for 8- and 16-bit pixels; a pseudo-random sample otherwise.
     const UINT count = bpp <= 2 ? (1u << (8 * bpp)) : 16384;
     TestSurface source(bpp, count, 1);
@@ -267,7 +265,7 @@ class KnownWrite : public ::testing::TestWithParam<WriteCase> {};
 
 TEST_P(KnownWrite, StoresTheExpectedBits) {
     const WriteCase& c = GetParam();
-    const UINT bpp = CreatePerPixelCodec(c.format)->bytesPerPixel;
+    const UINT bpp = BytesPerPixel(c.format);
     TestSurface surface(bpp, 1, 1);
     std::fill(surface.bytes.begin(), surface.bytes.end(), BYTE{0xFF});  // X bits must be cleared
     std::unique_ptr<PixelCodec> codec = MakeCodec(surface, c.format);
@@ -311,6 +309,75 @@ INSTANTIATE_TEST_SUITE_P(Cases, KnownWrite, ::testing::Values(
     WriteCase{"X8L8V8U8", D3DFMT_X8L8V8U8, {1, -1, 1, 1}, 0x00FF817F},
     WriteCase{"R16", D3DFMT_PRIVATE_R16, {1, 0, 0.5f, 1}, 0xFFFF00008000}),
     [](const ::testing::TestParamInfo<WriteCase>& info) { return std::string(info.param.name); });
+// clang-format on
+
+// ---------------------------------------------------------------------------
+// Signed fields: -1, -0.5, 0, 0.5 and 1 written into every signed field of
+// every signed format, by the plain writer and by the diffusing one (whose
+// first pixel carries no error yet). Each code is v x S + 0.5 rounded down,
+// so negative halves round up like positive ones and -1.0 never stores the
+// most negative code.
+
+struct SignedCodes {
+    int bits;
+    int codes[5];  // for -1, -0.5, 0, 0.5, 1
+};
+
+constexpr SignedCodes kSignedCodes[] = {
+    {5, {-15, -7, 0, 8, 15}},
+    {8, {-127, -63, 0, 64, 127}},
+    {10, {-511, -255, 0, 256, 511}},
+    {16, {-32767, -16383, 0, 16384, 32767}},
+};
+
+struct SignedCase {
+    const char* name;
+    D3DFORMAT format;
+    std::vector<SignedField> fields;
+};
+
+class SignedKnownAnswers : public ::testing::TestWithParam<SignedCase> {};
+
+TEST_P(SignedKnownAnswers, RoundHalfUpInBothDirections) {
+    const SignedCase& c = GetParam();
+    const float values[5] = {-1.0f, -0.5f, 0.0f, 0.5f, 1.0f};
+    const UINT bpp = BytesPerPixel(c.format);
+    for (int i = 0; i < 5; ++i) {
+        for (bool diffusion : {false, true}) {
+            TestSurface surface(bpp, 1, 1);
+            CodecOptions options;
+            options.diffusion = diffusion;
+            std::unique_ptr<PixelCodec> codec = MakeCodec(surface, c.format, options);
+            const float v = values[i];
+            const ColorF pixel = {v, v, v, v};
+            codec->WriteRow(0, 0, &pixel);
+            const std::uint64_t word = GetWord<std::uint64_t>(surface.Pixel(0, 0), bpp);
+            for (const SignedField& f : c.fields) {
+                const SignedCodes* expected = nullptr;
+                for (const SignedCodes& codes : kSignedCodes) {
+                    expected = codes.bits == f.bits ? &codes : expected;
+                }
+                ASSERT_NE(expected, nullptr) << f.bits;
+                const std::uint64_t raw = (word >> f.shift) & ((std::uint64_t{1} << f.bits) - 1);
+                const auto code = static_cast<int>(raw) - (raw >> (f.bits - 1) ? (1 << f.bits) : 0);
+                EXPECT_EQ(code, expected->codes[i]) << c.name << " value " << v << " field at "
+                                                    << f.shift << " diffusion " << diffusion;
+            }
+        }
+    }
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(SignedFormats, SignedKnownAnswers, ::testing::Values(
+    SignedCase{"V8U8", D3DFMT_V8U8, SF{{0, 8}, {8, 8}}},
+    SignedCase{"L6V5U5", D3DFMT_L6V5U5, SF{{0, 5}, {5, 5}}},
+    SignedCase{"X8L8V8U8", D3DFMT_X8L8V8U8, SF{{0, 8}, {8, 8}}},
+    SignedCase{"Q8W8V8U8", D3DFMT_Q8W8V8U8, SF{{0, 8}, {8, 8}, {16, 8}, {24, 8}}},
+    SignedCase{"V16U16", D3DFMT_V16U16, SF{{0, 16}, {16, 16}}},
+    SignedCase{"A2W10V10U10", D3DFMT_A2W10V10U10, SF{{0, 10}, {10, 10}, {20, 10}}},
+    SignedCase{"Q16W16V16U16", D3DFMT_Q16W16V16U16, SF{{0, 16}, {16, 16}, {32, 16}, {48, 16}}},
+    SignedCase{"CxV8U8", D3DFMT_CxV8U8, SF{{0, 8}, {8, 8}}}),
+    [](const ::testing::TestParamInfo<SignedCase>& info) { return std::string(info.param.name); });
 // clang-format on
 
 TEST(PerPixelCodec, HalfExponent31ReadsAsANumber) {

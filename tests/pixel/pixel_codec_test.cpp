@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "codec_test_util.h"
-#include "pixel/per_pixel_codec.h"
 
 namespace {
 
@@ -21,8 +20,10 @@ TEST(CreatePixelCodec, RefusesFormatsOutsideTheTable) {
     TestSurface surface(4, 2, 2);
     for (D3DFORMAT format :
          {D3DFMT_UNKNOWN, D3DFMT_D24S8, D3DFMT_D16, D3DFMT_D32, D3DFMT_INDEX16, D3DFMT_VERTEXDATA,
-          static_cast<D3DFORMAT>(MAKEFOURCC('A', 'B', 'C', 'D'))}) {
-        EXPECT_EQ(MakeCodec(surface, format), nullptr) << format;
+          D3DFMT_DXT1, D3DFMT_DXT5, static_cast<D3DFORMAT>(MAKEFOURCC('A', 'B', 'C', 'D'))}) {
+        std::unique_ptr<PixelCodec> codec;
+        EXPECT_EQ(CreatePixelCodec(surface.Desc(format), &codec), E_FAIL) << format;
+        EXPECT_EQ(codec, nullptr) << format;
     }
 }
 
@@ -31,7 +32,7 @@ TEST(CreatePixelCodec, BindsToTheBoxOrigin) {
     SurfaceDesc desc = surface.Desc(D3DFMT_A8R8G8B8);
     desc.box = PixelBox{2, 1, 7, 5, 1, 3};
     desc.dither = true;
-    std::unique_ptr<PixelCodec> codec = CreatePixelCodec(desc);
+    std::unique_ptr<PixelCodec> codec = MakeCodec(desc);
     ASSERT_NE(codec, nullptr);
     EXPECT_TRUE(codec->perPixel);
     EXPECT_EQ(codec->valueClass, ValueClass::Unsigned);
@@ -68,7 +69,7 @@ TEST(CreatePixelCodec, EmptyBoxReadsAndWritesNothing) {
     desc.box = PixelBox{3, 0, 3, 2, 0, 1};
     desc.diffusion = true;
     desc.colorKey = 0xFF000000;
-    std::unique_ptr<PixelCodec> codec = CreatePixelCodec(desc);
+    std::unique_ptr<PixelCodec> codec = MakeCodec(desc);
     ASSERT_NE(codec, nullptr);
     EXPECT_EQ(codec->width, 0u);
     ColorF row[2] = {{7, 7, 7, 7}, {7, 7, 7, 7}};
@@ -87,7 +88,7 @@ class BoxBounds : public ::testing::TestWithParam<D3DFORMAT> {};
 
 TEST_P(BoxBounds, TouchesOnlyTheBox) {
     const D3DFORMAT format = GetParam();
-    const UINT bpp = CreatePerPixelCodec(format)->bytesPerPixel;
+    const UINT bpp = BytesPerPixel(format);
     TestSurface surface(bpp, 7, 5, 3, 3, 5);
     for (std::size_t i = 0; i < surface.bytes.size(); ++i) {
         surface.bytes[i] = static_cast<BYTE>(i * 37 + 11);
@@ -98,7 +99,7 @@ TEST_P(BoxBounds, TouchesOnlyTheBox) {
     desc.dither = true;
     desc.diffusion = true;
     desc.colorKey = 0xFF102030;
-    std::unique_ptr<PixelCodec> codec = CreatePixelCodec(desc);
+    std::unique_ptr<PixelCodec> codec = MakeCodec(desc);
     ASSERT_NE(codec, nullptr);
 
     std::vector<ColorF> row(5);
@@ -247,7 +248,7 @@ TEST(ColorKey, PreparingTheKeyRestoresTheCodecState) {
     desc.diffusion = true;
     desc.gamma = true;
     desc.colorKey = 0x80000000;  // alpha 0.502: quantising it leaves an error
-    std::unique_ptr<PixelCodec> codec = CreatePixelCodec(desc);
+    std::unique_ptr<PixelCodec> codec = MakeCodec(desc);
     EXPECT_EQ(codec->data, surface.Pixel(1, 0));
     EXPECT_EQ(codec->width, 5u);
     EXPECT_EQ(codec->height, 2u);
@@ -266,7 +267,7 @@ TEST(ColorKey, PreparingTheKeyRestoresTheCodecState) {
     desc.colorKey = 0;
     TestSurface other(1, 6, 2);
     desc.data = other.bytes.data();
-    std::unique_ptr<PixelCodec> plain = CreatePixelCodec(desc);
+    std::unique_ptr<PixelCodec> plain = MakeCodec(desc);
     const ColorF row[5] = {
         {0, 0, 0, 0.3f}, {0, 0, 0, 0.31f}, {0, 0, 0, 0.32f}, {0, 0, 0, 0.33f}, {0, 0, 0, 0.34f}};
     for (UINT y = 0; y < 2; ++y) {
@@ -318,16 +319,53 @@ TEST(Gamma, DecodingClampsFloatInputs) {
 }
 
 TEST(Gamma, SignedFormatsDecodeAlphaOnly) {
-    TestSurface surface(4, 1, 1);
-    PutWord<std::uint32_t>(surface.Pixel(0, 0), 0x00804040);
+    TestSurface surface(2, 1, 1);
+    PutWord<std::uint16_t>(surface.Pixel(0, 0), 32 << 10 | 8 << 5 | 8);  // L 32, V 8, U 8
     CodecOptions options;
     options.gamma = true;
-    std::unique_ptr<PixelCodec> codec = MakeCodec(surface, D3DFMT_X8L8V8U8, options);
+    std::unique_ptr<PixelCodec> codec = MakeCodec(surface, D3DFMT_L6V5U5, options);
     ColorF c;
     codec->ReadRow(0, 0, &c);
-    EXPECT_EQ(c.r, 64 * (1.0f / 127));
-    EXPECT_EQ(c.g, 64 * (1.0f / 127));
-    EXPECT_NEAR(c.a, std::pow(128 * kByte, 2.2f), 2e-4);
+    EXPECT_EQ(c.r, 8 * (1.0f / 15));
+    EXPECT_EQ(c.g, 8 * (1.0f / 15));
+    EXPECT_NEAR(c.a, std::pow(32 / 63.0f, 2.2f), 2e-4);
+}
+
+// The gamma flag survives creation for the unsigned and float classes and,
+// of the signed ones, for D3DFMT_L6V5U5 alone.
+struct GammaFlagCase {
+    D3DFORMAT format;
+    ValueClass valueClass;
+    bool keeps;
+};
+
+TEST(Gamma, FlagIsDroppedForSignedFormats) {
+    const GammaFlagCase cases[] = {
+        {D3DFMT_A8R8G8B8, ValueClass::Unsigned, true},
+        {D3DFMT_P8, ValueClass::Unsigned, true},
+        {D3DFMT_YUY2, ValueClass::Unsigned, true},
+        {D3DFMT_R32F, ValueClass::Float, true},
+        {D3DFMT_A16B16G16R16F, ValueClass::Float, true},
+        {D3DFMT_L6V5U5, ValueClass::SignedColor, true},
+        {D3DFMT_V8U8, ValueClass::SignedColor, false},
+        {D3DFMT_X8L8V8U8, ValueClass::SignedColor, false},
+        {D3DFMT_V16U16, ValueClass::SignedColor, false},
+        {D3DFMT_A2W10V10U10, ValueClass::SignedColor, false},
+        {D3DFMT_CxV8U8, ValueClass::SignedColor, false},
+        {D3DFMT_Q8W8V8U8, ValueClass::Signed, false},
+        {D3DFMT_Q16W16V16U16, ValueClass::Signed, false},
+    };
+    for (const GammaFlagCase& c : cases) {
+        TestSurface surface(16, 2, 1);
+        for (bool gamma : {false, true}) {
+            CodecOptions options;
+            options.gamma = gamma;
+            std::unique_ptr<PixelCodec> codec = MakeCodec(surface, c.format, options);
+            ASSERT_NE(codec, nullptr) << c.format;
+            EXPECT_EQ(codec->valueClass, c.valueClass) << c.format;
+            EXPECT_EQ(codec->gamma, gamma && c.keeps) << c.format << " gamma " << gamma;
+        }
+    }
 }
 
 TEST(Gamma, EncodingOnWriting) {
@@ -368,7 +406,7 @@ class ClassConversion : public ::testing::TestWithParam<ClassCase> {};
 
 TEST_P(ClassConversion, ConvertsBeforeQuantising) {
     const ClassCase& c = GetParam();
-    TestSurface surface(CreatePerPixelCodec(c.format)->bytesPerPixel, 1, 1);
+    TestSurface surface(BytesPerPixel(c.format), 1, 1);
     std::unique_ptr<PixelCodec> codec = MakeCodec(surface, c.format);
     codec->otherClass = c.other;
     const ColorF input = c.input;

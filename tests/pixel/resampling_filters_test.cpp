@@ -212,7 +212,7 @@ TEST(ResamplingFilters, EmptyBoxes) {
          {Case{FilterNone, kNone, S_OK}, Case{FilterPoint, kPoint, E_FAIL},
           Case{FilterLinear3D, kLinear, E_FAIL}, Case{FilterTriangle3D, kTriangle, E_FAIL}}) {
         FillFloat(destination, std::vector<float>(8, kUnwritten));
-        std::unique_ptr<PixelCodec> empty = CreatePixelCodec(emptyDesc);
+        std::unique_ptr<PixelCodec> empty = MakeCodec(emptyDesc);
         std::unique_ptr<PixelCodec> full = MakeCodec(destination, kFloat);
         EXPECT_EQ(c.filter(*empty, *full, c.word), c.fromEmpty) << c.word;
         const float expected = c.fromEmpty == S_OK ? 0.0f : kUnwritten;
@@ -220,7 +220,7 @@ TEST(ResamplingFilters, EmptyBoxes) {
             EXPECT_TRUE(SameColor(pixel, Spread(expected))) << c.word;
         }
         std::unique_ptr<PixelCodec> sourceCodec = MakeCodec(source, kFloat);
-        std::unique_ptr<PixelCodec> emptyDestination = CreatePixelCodec(emptyDesc);
+        std::unique_ptr<PixelCodec> emptyDestination = MakeCodec(emptyDesc);
         EXPECT_EQ(c.filter(*sourceCodec, *emptyDestination, c.word), S_OK) << c.word;
     }
 }
