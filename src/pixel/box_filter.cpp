@@ -55,7 +55,7 @@ inline ColorF SumBlock(const ColorF* const (&rows)[Rows], BlockColumns columns) 
 bool AveragePacked(PixelCodec& source, PixelCodec& destination, DWORD filter) {
     if ((filter & D3DX_FILTER_DITHER) != 0 || source.format != destination.format ||
         source.colorKey != 0 || source.width < 2 || source.height < 2 || source.gamma ||
-        destination.gamma || !source.perPixel || !destination.perPixel) {
+        destination.gamma) {
         return false;
     }
     const PackedBoxRow averageRow = FindPackedBoxRow(source.format);
