@@ -11,6 +11,7 @@
 
 #include "codec_test_util.h"
 #include "pixel/pixel_codec.h"
+#include "support/replaced_operator_new.h"
 #include "vellorn/result_codes.h"
 
 namespace {
@@ -22,7 +23,9 @@ bool failEvery = false;
 bool failureInjected = false;
 long allocationCount = 0;
 
-void* Allocate(std::size_t size) {
+}  // namespace
+
+void* TestAllocate(std::size_t size) noexcept {
     ++allocationCount;
     if (failEvery) {
         failureInjected = true;
@@ -37,43 +40,6 @@ void* Allocate(std::size_t size) {
         --allowedAllocations;
     }
     return std::malloc(size == 0 ? 1 : size);
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-    if (void* memory = Allocate(size)) {
-        return memory;
-    }
-    throw std::bad_alloc();
-}
-
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    return Allocate(size);
-}
-
-void* operator new[](std::size_t size) {
-    return operator new(size);
-}
-
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
-    return operator new(size, tag);
-}
-
-void operator delete(void* memory) noexcept {
-    std::free(memory);
-}
-
-void operator delete(void* memory, std::size_t) noexcept {
-    std::free(memory);
-}
-
-void operator delete[](void* memory) noexcept {
-    std::free(memory);
-}
-
-void operator delete[](void* memory, std::size_t) noexcept {
-    std::free(memory);
 }
 
 namespace {

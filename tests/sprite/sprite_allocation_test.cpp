@@ -7,6 +7,7 @@
 #include <new>
 
 #include "sprite/sprite_fixture.h"
+#include "support/replaced_operator_new.h"
 
 namespace {
 
@@ -14,41 +15,9 @@ std::atomic<long> allocations{0};
 
 }  // namespace
 
-void* operator new(std::size_t size) {
-    ++allocations;
-    if (void* memory = std::malloc(size == 0 ? 1 : size)) {
-        return memory;
-    }
-    throw std::bad_alloc();
-}
-
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+void* TestAllocate(std::size_t size) noexcept {
     ++allocations;
     return std::malloc(size == 0 ? 1 : size);
-}
-
-void* operator new[](std::size_t size) {
-    return operator new(size);
-}
-
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
-    return operator new(size, tag);
-}
-
-void operator delete(void* memory) noexcept {
-    std::free(memory);
-}
-
-void operator delete(void* memory, std::size_t) noexcept {
-    std::free(memory);
-}
-
-void operator delete[](void* memory) noexcept {
-    std::free(memory);
-}
-
-void operator delete[](void* memory, std::size_t) noexcept {
-    std::free(memory);
 }
 
 namespace {
