@@ -164,8 +164,8 @@ class PaletteSearchProperty : public ::testing::TestWithParam<PaletteKind> {};
 
 TEST_P(PaletteSearchProperty, AnswersAsMeasuringEveryEntry) {
     for (std::uint64_t seed : {1u, 2u, 3u}) {
-        CheckEveryColour<3>(GetParam(), seed);
-        CheckEveryColour<4>(GetParam(), seed);
+        ASSERT_NO_FATAL_FAILURE(CheckEveryColour<3>(GetParam(), seed));
+        ASSERT_NO_FATAL_FAILURE(CheckEveryColour<4>(GetParam(), seed));
     }
 }
 
