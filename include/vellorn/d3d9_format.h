@@ -89,6 +89,7 @@ enum D3DFORMAT : DWORD {
 
 // Private formats of the image readers for 16-bit-per-channel images: 16-bit
 // luminance with 16-bit alpha, and 16-bit red, green, blue stored blue first.
-// The texture format chooser never hands them to a device.
+// No device offers them: the texture loader maps them onto published formats
+// before it creates a texture.
 inline constexpr D3DFORMAT D3DFMT_PRIVATE_AL16 = static_cast<D3DFORMAT>(MAKEFOURCC('A', 'L', '1', '6'));
 inline constexpr D3DFORMAT D3DFMT_PRIVATE_R16 = static_cast<D3DFORMAT>(MAKEFOURCC(' ', 'R', '1', '6'));
