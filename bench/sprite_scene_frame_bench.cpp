@@ -14,13 +14,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "runtime/backend.h"
-#include "runtime/d3d9/device_control.h"
-#include "runtime/win32/headless_window.h"
+#include "headless_device.h"
 #include "vellorn/com_ptr.h"
 #include "vellorn/d3d9.h"
 #include "vellorn/d3dx_sprite.h"
-#include "vellorn/win32_window.h"
 
 namespace {
 
@@ -196,33 +193,11 @@ std::vector<Sprite> SceneLayout(bool fractionalFigures) {
     return sprites;
 }
 
-LRESULT BenchWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
 void BM_SpriteSceneFrame(benchmark::State& state, bool fractionalFigures) {
-    SelectBackend(RuntimeBackend::Headless);
-    ResetDeviceControl();
-    WNDCLASSEXA windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = BenchWindowProcedure;
-    windowClass.lpszClassName = "SpriteSceneBench";
-    RegisterClassExA(&windowClass);
-    HWND window = CreateWindowExA(0, "SpriteSceneBench", "bench", WS_OVERLAPPEDWINDOW, 0, 0, 646,
-                                  512, nullptr, nullptr, nullptr, nullptr);
-    auto direct3D = ComPtr<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
-    D3DPRESENT_PARAMETERS parameters{};
-    parameters.Windowed = TRUE;
-    parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    parameters.BackBufferFormat = D3DFMT_UNKNOWN;
-    parameters.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    ComPtr<IDirect3DDevice9> device;
+    HeadlessDevice device;
     ComPtr<IDirect3DTexture9> atlas;
     ComPtr<ID3DXSprite> sprite;
-    if (!direct3D ||
-        FAILED(direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                      D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters,
-                                      device.ReleaseAndGetAddressOf())) ||
+    if (!device ||
         FAILED(device->CreateTexture(kAtlasWidth, kAtlasHeight, 0, 0, D3DFMT_A8R8G8B8,
                                      D3DPOOL_MANAGED, atlas.ReleaseAndGetAddressOf(), nullptr)) ||
         !FillAtlas(atlas.Get()) ||
@@ -249,10 +224,6 @@ void BM_SpriteSceneFrame(benchmark::State& state, bool fractionalFigures) {
     state.counters["sprites"] = static_cast<double>(scene.size());
     sprite.Reset();
     atlas.Reset();
-    device.Reset();
-    direct3D.Reset();
-    DestroyWindow(window);
-    ResetDeviceControl();
 }
 
 // The fastest repetition beside the median: on a machine shared with other

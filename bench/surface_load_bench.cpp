@@ -19,46 +19,18 @@
 #include <cstdint>
 #include <vector>
 
-#include "runtime/backend.h"
-#include "runtime/d3d9/device_control.h"
-#include "runtime/win32/headless_window.h"
+#include "headless_device.h"
 #include "vellorn/com_ptr.h"
 #include "vellorn/d3d9.h"
 #include "vellorn/d3dx_texture.h"
-#include "vellorn/win32_window.h"
 
 namespace {
 
 constexpr UINT kSource = 2048;
 
-LRESULT BenchWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
 // A headless device of the game's window size, made once for the program.
 IDirect3DDevice9* Device() {
-    static ComPtr<IDirect3DDevice9> device = [] {
-        SelectBackend(RuntimeBackend::Headless);
-        ResetDeviceControl();
-        WNDCLASSEXA windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = BenchWindowProcedure;
-        windowClass.lpszClassName = "SurfaceLoadBench";
-        RegisterClassExA(&windowClass);
-        HWND window = CreateWindowExA(0, "SurfaceLoadBench", "bench", WS_OVERLAPPEDWINDOW, 0, 0,
-                                      646, 512, nullptr, nullptr, nullptr, nullptr);
-        auto direct3D = ComPtr<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
-        D3DPRESENT_PARAMETERS parameters{};
-        parameters.Windowed = TRUE;
-        parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        ComPtr<IDirect3DDevice9> made;
-        if (direct3D) {
-            direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                   D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters,
-                                   made.ReleaseAndGetAddressOf());
-        }
-        return made;
-    }();
+    static const HeadlessDevice device;
     return device.Get();
 }
 
