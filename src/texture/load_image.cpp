@@ -1,7 +1,6 @@
 #include "texture/load_image.h"
 
 #include <locale.h>
-#include <clocale>
 #include <cstring>
 
 #include "platform/diagnostics.h"
