@@ -3,7 +3,7 @@
 // measured: 860 sprites (a game frame) and 5,000 (a wrap of the buffer).
 #include <benchmark/benchmark.h>
 
-#include "headless_device.h"
+#include "runtime/headless_device.h"
 #include "vellorn/com_ptr.h"
 #include "vellorn/d3d9.h"
 #include "vellorn/d3dx_sprite.h"

@@ -19,7 +19,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "headless_device.h"
+#include "runtime/headless_device.h"
 #include "vellorn/com_ptr.h"
 #include "vellorn/d3d9.h"
 #include "vellorn/d3dx_texture.h"

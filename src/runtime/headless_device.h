@@ -1,7 +1,8 @@
-// A device for the benchmarks: the headless runtime, a window of the game's
+// A device for programs that run without a display (the benchmarks, the fuzz
+// targets, the texture tool): the headless runtime, a window of the game's
 // size (a 640 x 480 client area) and a hardware-processing device with the
-// game's presentation parameters. The window goes, and the device controls
-// are reset, when the object goes.
+// game's presentation parameters on the given device profile. The window
+// goes, and the device controls are reset, when the object goes.
 #pragma once
 
 #include "runtime/d3d9/device_profile.h"

@@ -1,4 +1,4 @@
-#include "headless_device.h"
+#include "runtime/headless_device.h"
 
 #include "runtime/backend.h"
 #include "runtime/d3d9/device_control.h"
@@ -6,7 +6,7 @@
 
 namespace {
 
-LRESULT BenchWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT HeadlessWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
@@ -18,11 +18,11 @@ HeadlessDevice::HeadlessDevice(const DeviceProfile& profile) {
     InstallDeviceProfile(profile);
     WNDCLASSEXA windowClass{};
     windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = BenchWindowProcedure;
-    windowClass.lpszClassName = "BenchWindow";
+    windowClass.lpfnWndProc = HeadlessWindowProcedure;
+    windowClass.lpszClassName = "HeadlessDeviceWindow";
     RegisterClassExA(&windowClass);
-    window_ = CreateWindowExA(0, "BenchWindow", "bench", WS_OVERLAPPEDWINDOW, 0, 0, 646, 512,
-                              nullptr, nullptr, nullptr, nullptr);
+    window_ = CreateWindowExA(0, "HeadlessDeviceWindow", "headless", WS_OVERLAPPEDWINDOW, 0, 0, 646,
+                              512, nullptr, nullptr, nullptr, nullptr);
     auto direct3D = ComPtr<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
     D3DPRESENT_PARAMETERS parameters{};
     parameters.Windowed = TRUE;
