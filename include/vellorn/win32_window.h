@@ -24,7 +24,7 @@ inline LPCSTR MAKEINTRESOURCEA(WORD id) {
 inline LPCSTR MAKEINTRESOURCE(WORD id) {
     return MAKEINTRESOURCEA(id);
 }
-inline constexpr bool IS_INTRESOURCE(LPCSTR name) {
+inline bool IS_INTRESOURCE(LPCSTR name) {
     return (reinterpret_cast<std::uintptr_t>(name) >> 16) == 0;
 }
 
