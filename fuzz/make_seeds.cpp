@@ -1,0 +1,234 @@
+// vellorn_fuzz_seeds DIR [--argument-byte] [--pngsuite DIR]
+//
+// Writes the seed corpus of a fuzz target into DIR: small BMP files and
+// device-independent bitmaps of every depth, header and compression the BMP
+// reader knows, PNG files of every colour type and depth, and, with
+// --pngsuite, every .png file of that folder. --argument-byte puts a 0 byte
+// in front of each file, for targets whose first byte chooses arguments (0:
+// the game's own).
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "texture/bmp_writer.h"
+#include "texture/png_writer.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A deterministic pattern of width x height samples of rowBytes bytes a row.
+std::vector<Bytes> PatternRows(std::size_t rowBytes, std::size_t height) {
+    std::vector<Bytes> rows(height, Bytes(rowBytes));
+    for (std::size_t y = 0; y < height; ++y) {
+        for (std::size_t x = 0; x < rowBytes; ++x) {
+            rows[y][x] = static_cast<std::uint8_t>(x * 37 + y * 101 + (x ^ y) * 13);
+        }
+    }
+    return rows;
+}
+
+std::vector<std::uint32_t> Palette(std::size_t entries) {
+    std::vector<std::uint32_t> palette(entries);
+    for (std::size_t i = 0; i < entries; ++i) {
+        const std::uint32_t red = static_cast<std::uint32_t>(i * 255 / (entries - 1));
+        const std::uint32_t green = static_cast<std::uint32_t>(i * 97 % 256);
+        palette[i] = red << 16 | green << 8 | (255 - red);
+    }
+    return palette;
+}
+
+BmpDescription Bitmap(std::uint32_t headerSize, std::int32_t width, std::int32_t height,
+                      std::uint16_t bits) {
+    BmpDescription bitmap;
+    bitmap.headerSize = headerSize;
+    bitmap.width = width;
+    bitmap.height = height;
+    bitmap.bitsPerPixel = bits;
+    if (bits <= 8) {
+        bitmap.palette = Palette(std::size_t{1} << bits);
+    }
+    const std::size_t rowBytes = (static_cast<std::size_t>(width) * bits + 7) / 8;
+    bitmap.rows = PatternRows(rowBytes, static_cast<std::size_t>(height < 0 ? -height : height));
+    return bitmap;
+}
+
+BmpDescription Bitfields(std::uint32_t headerSize, std::uint16_t bits,
+                         std::array<std::uint32_t, 4> masks) {
+    BmpDescription bitmap = Bitmap(headerSize, 5, 3, bits);
+    bitmap.compression = 3;
+    bitmap.masks = masks;
+    return bitmap;
+}
+
+// A run-length bitmap (compression 1 for 8 bits, 2 for 4 bits) of 6 x 3: a
+// run, line ends, an absolute stretch of 3 pixels, a delta 2 to the right,
+// another run and the end of the bitmap.
+BmpDescription RunLength(std::uint16_t bits) {
+    BmpDescription bitmap = Bitmap(40, 6, 3, bits);
+    bitmap.rows.clear();
+    if (bits == 8) {
+        bitmap.compression = 1;
+        bitmap.pixelBytes = {6, 0x12, 0, 0, 0, 3, 0x34, 0x56, 0x78, 0, 0,
+                             0, 0,    2, 2, 0, 2, 0x9A, 0,    0,    0, 1};
+    } else {
+        bitmap.compression = 2;
+        bitmap.pixelBytes = {6, 0x12, 0, 0, 0, 3,    0x34, 0x50, 0, 0,
+                             0, 2,    2, 0, 2, 0x9A, 0,    0,    0, 1};
+    }
+    return bitmap;
+}
+
+std::vector<BmpDescription> Bitmaps() {
+    std::vector<BmpDescription> bitmaps = {
+        Bitmap(40, 9, 3, 1),
+        Bitmap(40, 5, 3, 4),
+        Bitmap(40, 5, 3, 8),
+        Bitmap(40, 5, -3, 8),
+        Bitmap(40, 5, 3, 16),
+        Bitmap(40, 5, 3, 24),
+        Bitmap(40, 5, -3, 24),
+        Bitmap(40, 5, 3, 32),
+        Bitmap(12, 5, 3, 8),
+        Bitmap(12, 5, 3, 24),
+        Bitfields(108, 16, {0xF800, 0x07E0, 0x001F, 0}),
+        Bitfields(56, 16, {0x0F00, 0x00F0, 0x000F, 0xF000}),
+        Bitfields(124, 32, {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}),
+        Bitfields(108, 32, {0x000003FF, 0x000FFC00, 0x3FF00000, 0}),
+        RunLength(8),
+        RunLength(4),
+    };
+    BmpDescription fewColours = Bitmap(40, 5, 3, 8);
+    fewColours.palette.resize(16);
+    fewColours.coloursUsed = 16;
+    for (auto& row : fewColours.rows) {
+        for (auto& index : row) {
+            index &= 15;
+        }
+    }
+    bitmaps.push_back(fewColours);
+    return bitmaps;
+}
+
+PngSpec Png(int colorType, int bitDepth, bool interlaced = false) {
+    PngSpec spec;
+    spec.width = 7;
+    spec.height = 5;
+    spec.colorType = colorType;
+    spec.bitDepth = bitDepth;
+    spec.interlaced = interlaced;
+    const auto rows = PatternRows(PngRowBytes(spec), spec.height);
+    for (const auto& row : rows) {
+        spec.rows.insert(spec.rows.end(), row.begin(), row.end());
+    }
+    if (colorType == PNG_COLOR_TYPE_PALETTE) {
+        for (int i = 0; i < (1 << bitDepth); ++i) {
+            spec.palette.push_back({static_cast<png_byte>(i * 255 / ((1 << bitDepth) - 1)),
+                                    static_cast<png_byte>(i * 7), static_cast<png_byte>(255 - i)});
+        }
+        spec.transparentAlpha = {0, 128};
+    }
+    return spec;
+}
+
+std::vector<PngSpec> Pngs() {
+    std::vector<PngSpec> pngs;
+    for (const int depth : {1, 2, 4, 8, 16}) {
+        pngs.push_back(Png(PNG_COLOR_TYPE_GRAY, depth));
+    }
+    for (const int depth : {1, 2, 4, 8}) {
+        pngs.push_back(Png(PNG_COLOR_TYPE_PALETTE, depth));
+    }
+    for (const int type :
+         {PNG_COLOR_TYPE_RGB, PNG_COLOR_TYPE_GRAY_ALPHA, PNG_COLOR_TYPE_RGB_ALPHA}) {
+        pngs.push_back(Png(type, 8));
+        pngs.push_back(Png(type, 16));
+    }
+    pngs.push_back(Png(PNG_COLOR_TYPE_RGB, 8, true));
+    PngSpec keyed = Png(PNG_COLOR_TYPE_RGB, 8);
+    keyed.transparentColor = png_color_16{0, 255, 255, 255, 0};
+    keyed.gamma = 1.0 / 2.2;
+    pngs.push_back(keyed);
+    PngSpec keyedGrey = Png(PNG_COLOR_TYPE_GRAY, 16);
+    keyedGrey.transparentColor = png_color_16{0, 0, 0, 0, 1000};
+    keyedGrey.srgbIntent = 0;
+    pngs.push_back(keyedGrey);
+    return pngs;
+}
+
+bool Write(const std::filesystem::path& path, const Bytes& bytes, bool argumentByte) {
+    std::ofstream out(path, std::ios::binary);
+    if (argumentByte) {
+        out.put('\0');
+    }
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+bool WriteSeeds(const std::filesystem::path& dir, bool argumentByte,
+                const std::filesystem::path& pngSuite) {
+    bool ok = true;
+    int n = 0;
+    for (const BmpDescription& bitmap : Bitmaps()) {
+        ok = ok && Write(dir / ("seed-" + std::to_string(n) + ".bmp"), BuildBmpFile(bitmap),
+                         argumentByte);
+        ok = ok &&
+             Write(dir / ("seed-" + std::to_string(n) + ".dib"), BuildDib(bitmap), argumentByte);
+        ++n;
+    }
+    for (const PngSpec& png : Pngs()) {
+        const Bytes bytes = WritePng(png);
+        ok = ok && !bytes.empty() &&
+             Write(dir / ("seed-" + std::to_string(n++) + ".png"), bytes, argumentByte);
+    }
+    if (pngSuite.empty()) {
+        return ok;
+    }
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(pngSuite, error)) {
+        if (entry.path().extension() != ".png") {
+            continue;
+        }
+        std::ifstream in(entry.path(), std::ios::binary);
+        const Bytes bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        ok = ok &&
+             Write(dir / ("pngsuite-" + entry.path().filename().string()), bytes, argumentByte);
+    }
+    return ok && !error;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: vellorn_fuzz_seeds DIR [--argument-byte] [--pngsuite DIR]\n");
+        return 2;
+    }
+    bool argumentByte = false;
+    std::filesystem::path pngSuite;
+    for (int i = 2; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--argument-byte") {
+            argumentByte = true;
+        } else if (argument == "--pngsuite" && i + 1 < argc) {
+            pngSuite = argv[++i];
+        } else {
+            std::fprintf(stderr, "vellorn_fuzz_seeds: unknown argument %s\n", argv[i]);
+            return 2;
+        }
+    }
+    std::error_code error;
+    std::filesystem::create_directories(argv[1], error);
+    if (error || !WriteSeeds(argv[1], argumentByte, pngSuite)) {
+        std::fprintf(stderr, "vellorn_fuzz_seeds: cannot write the seeds into %s\n", argv[1]);
+        return 1;
+    }
+    return 0;
+}
