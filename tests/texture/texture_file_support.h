@@ -1,9 +1,10 @@
-// Image files for the texture loading tests: BMP files built in memory and a
-// temporary directory to write them to that checks nothing below it stays
+// Image files for the texture loading tests: BMP and PNG files built in
+// memory and a temporary directory to write them to that checks nothing below it stays
 // open or mapped.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <png.h>
 #include <stdlib.h>
 
 #include <array>
@@ -78,6 +79,41 @@ inline std::vector<BYTE> Bmp8(UINT width, UINT height, const std::array<PALETTEE
         bytes.insert(bytes.end(), first, first + width);
         bytes.resize(bytes.size() + rowBytes - width, 0);
     }
+    return bytes;
+}
+
+// An 8-bit RGB PNG of pixels given top row first as 0xRRGGBB, or nothing
+// when libpng fails.
+inline std::vector<BYTE> Png24(UINT width, UINT height, const std::vector<std::uint32_t>& pixels) {
+    std::vector<BYTE> bytes;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+    if (info == nullptr || setjmp(png_jmpbuf(png)) != 0) {
+        png_destroy_write_struct(&png, &info);
+        return {};
+    }
+    png_set_write_fn(
+        png, &bytes,
+        [](png_structp writer, png_bytep data, png_size_t length) {
+            auto* out = static_cast<std::vector<BYTE>*>(png_get_io_ptr(writer));
+            out->insert(out->end(), data, data + length);
+        },
+        nullptr);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<BYTE> row(std::size_t{width} * 3);
+    for (UINT y = 0; y < height; ++y) {
+        for (UINT x = 0; x < width; ++x) {
+            const std::uint32_t p = pixels[std::size_t{y} * width + x];
+            row[x * 3] = static_cast<BYTE>(p >> 16);
+            row[x * 3 + 1] = static_cast<BYTE>(p >> 8);
+            row[x * 3 + 2] = static_cast<BYTE>(p);
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
     return bytes;
 }
 
