@@ -449,8 +449,11 @@ TEST_F(TextureLoadTest, ColourKeyOnPalettes) {
 
 // The game's call on an atlas shaped like its "bitmap.png": 512 x 64 RGB on
 // an opaque white background, default sizes, a full chain, the default
-// filters and white as the key.
-TEST_F(TextureLoadTest, AtlasWithWhiteBackground) {
+// filters and white as the key; as a PNG and as a BMP.
+class AtlasTest : public TextureLoadTest,
+                  public testing::WithParamInterface<D3DXIMAGE_FILEFORMAT> {};
+
+TEST_P(AtlasTest, WhiteBackgroundBecomesTransparent) {
     constexpr UINT kWidth = 512;
     constexpr UINT kHeight = 64;
     std::vector<std::uint32_t> pixels(kWidth * kHeight, 0xFFFFFF);
@@ -466,14 +469,20 @@ TEST_F(TextureLoadTest, AtlasWithWhiteBackground) {
     }
     pixels[16] = 0xFEFFFF;
     pixels[kWidth * 17 + 3] = 0xFFFEFF;
+    const bool png = GetParam() == D3DXIFF_PNG;
+    const std::vector<BYTE> file =
+        png ? Png24(kWidth, kHeight, pixels) : Bmp24(kWidth, kHeight, pixels);
+    ASSERT_FALSE(file.empty());
     TemporaryDirectory directory;
-    const std::string path = directory.Write("bitmap.bmp", Bmp24(kWidth, kHeight, pixels));
+    const std::string path = directory.Write(png ? "bitmap.png" : "bitmap.bmp", file);
+    D3DXIMAGE_INFO info{};
     ComPtr<IDirect3DTexture9> texture;
     ASSERT_EQ(
         D3DXCreateTextureFromFileExA(device_.Get(), path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, 0, 0,
                                      D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT,
-                                     kWhiteKey, nullptr, nullptr, texture.ReleaseAndGetAddressOf()),
+                                     kWhiteKey, &info, nullptr, texture.ReleaseAndGetAddressOf()),
         S_OK);
+    EXPECT_EQ(info.ImageFileFormat, GetParam());
     ASSERT_EQ(texture->GetLevelCount(), 10u);
     for (UINT level = 0; level < 10; ++level) {
         const D3DSURFACE_DESC desc = Desc(texture.Get(), level);
@@ -495,6 +504,11 @@ TEST_F(TextureLoadTest, AtlasWithWhiteBackground) {
     }
     EXPECT_FALSE(LibraryReported());
 }
+
+INSTANTIATE_TEST_SUITE_P(Files, AtlasTest, testing::Values(D3DXIFF_PNG, D3DXIFF_BMP),
+                         [](const testing::TestParamInfo<D3DXIMAGE_FILEFORMAT>& info) {
+                             return info.param == D3DXIFF_PNG ? "Png" : "Bmp";
+                         });
 
 // Default-pool textures are filled through a system-memory twin and one
 // update; dynamic, managed, system-memory and scratch ones directly. Every
