@@ -1,0 +1,223 @@
+// Texture loads from image files in memory through
+// D3DXCreateTextureFromFileInMemoryEx on the headless software device, beside
+// stb_image decoding the same bytes and stb_image_resize building the same
+// mip chain (a benchmark-only peer), in the same run:
+//
+// - a 2048 x 2048 RGBA PNG (a photograph-like picture, libpng's default
+//   compression) into an A8R8G8B8 managed texture with its 12-level chain,
+//   with the loader's own defaults (D3DX_DEFAULT sizes, levels and filters:
+//   level 0 with the triangle filter and dither, the chain with the box
+//   filter);
+// - the same picture as a 24-bit BMP into an X8R8G8B8 texture with its chain;
+// - the game's atlas call: a 512 x 64 RGB PNG with D3DX_DEFAULT sizes, mip
+//   levels 0, usage 0, D3DFMT_UNKNOWN, the managed pool, default filters and
+//   the colour key 0xFFFFFFFF.
+//
+// The stb rows decode to four 8-bit channels and halve level by level with
+// the box filter, every channel on its own (no premultiplied alpha), which
+// is the arithmetic of the box chain. Compare the Vellorn and Stb rows of one
+// file for the ratio.
+#include <benchmark/benchmark.h>
+
+#include <stb/stb_image.h>
+#include <stb/stb_image_resize.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "runtime/headless_device.h"
+#include "texture/bmp_writer.h"
+#include "texture/png_writer.h"
+#include "vellorn/com_ptr.h"
+#include "vellorn/d3dx_texture.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr UINT kSize = 2048;
+
+IDirect3DDevice9* Device() {
+    static const HeadlessDevice device;
+    return device.Get();
+}
+
+// A photograph-like picture as red, green, blue, alpha bytes: broad, smoothly
+// varying colour waves (a sky-like gradient, soft shapes) under a little
+// per-pixel noise of up to 6 levels, and a smooth alpha ramp.
+Bytes PhotoRgba(UINT width, UINT height) {
+    Bytes pixels(std::size_t{width} * height * 4);
+    constexpr float kTwoPi = 6.2831853f;
+    std::uint32_t seed = 0x2545F491u;
+    std::size_t i = 0;
+    for (UINT y = 0; y < height; ++y) {
+        const float v = static_cast<float>(y) / static_cast<float>(height);
+        for (UINT x = 0; x < width; ++x) {
+            const float u = static_cast<float>(x) / static_cast<float>(width);
+            const float shape =
+                std::sin(kTwoPi * (1.3f * u + 0.4f * v)) * std::cos(kTwoPi * (0.7f * v - 0.2f * u));
+            const float channels[4] = {
+                150.0f + 70.0f * shape - 40.0f * v,
+                120.0f + 50.0f * std::sin(kTwoPi * (2.1f * v + 0.3f)) + 30.0f * u,
+                90.0f + 110.0f * (1.0f - v) * (0.6f + 0.4f * shape),
+                255.0f - 96.0f * u * v,
+            };
+            for (int c = 0; c < 4; ++c) {
+                seed = seed * 1664525u + 1013904223u;
+                const float noise = c == 3 ? 0.0f : static_cast<float>(seed >> 28) * 0.8f - 6.0f;
+                const float value = std::round(channels[c] + noise);
+                pixels[i++] = static_cast<std::uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
+            }
+        }
+    }
+    return pixels;
+}
+
+const Bytes& Photo() {
+    static const Bytes pixels = PhotoRgba(kSize, kSize);
+    return pixels;
+}
+
+Bytes EncodePng(const Bytes& rgba, UINT width, UINT height, bool alpha) {
+    PngSpec spec;
+    spec.width = width;
+    spec.height = height;
+    spec.colorType = alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
+    for (std::size_t i = 0; i < rgba.size(); i += 4) {
+        spec.rows.insert(spec.rows.end(), &rgba[i], &rgba[i] + (alpha ? 4 : 3));
+    }
+    return WritePng(spec);
+}
+
+const Bytes& PhotoPng() {
+    static const Bytes file = EncodePng(Photo(), kSize, kSize, true);
+    return file;
+}
+
+const Bytes& PhotoBmp() {
+    static const Bytes file = [] {
+        BmpDescription bmp;
+        bmp.width = kSize;
+        bmp.height = kSize;
+        for (UINT y = 0; y < kSize; ++y) {
+            Bytes row;
+            for (UINT x = 0; x < kSize; ++x) {
+                const std::uint8_t* p = &Photo()[(std::size_t{y} * kSize + x) * 4];
+                row.insert(row.end(), {p[2], p[1], p[0]});
+            }
+            bmp.rows.push_back(std::move(row));
+        }
+        return BuildBmpFile(bmp);
+    }();
+    return file;
+}
+
+// The game's atlas shape: 512 x 64 RGB, 32 x 32 cells of the picture framed
+// by white lines that the colour key turns transparent.
+const Bytes& AtlasPng() {
+    static const Bytes file = [] {
+        constexpr UINT kWidth = 512;
+        constexpr UINT kHeight = 64;
+        Bytes rgba = PhotoRgba(kWidth, kHeight);
+        for (UINT y = 0; y < kHeight; ++y) {
+            for (UINT x = 0; x < kWidth; ++x) {
+                if ((x % 32 < 4) || (y % 32 < 4)) {
+                    std::fill_n(&rgba[(std::size_t{y} * kWidth + x) * 4], 3, 0xFF);
+                }
+            }
+        }
+        return EncodePng(rgba, kWidth, kHeight, false);
+    }();
+    return file;
+}
+
+void LoadWithDefaults(benchmark::State& state, const Bytes& file) {
+    if (Device() == nullptr || file.empty()) {
+        state.SkipWithError("no device or no file");
+        return;
+    }
+    for (auto _ : state) {
+        ComPtr<IDirect3DTexture9> texture;
+        const HRESULT hr = D3DXCreateTextureFromFileInMemoryEx(
+            Device(), file.data(), static_cast<UINT>(file.size()), D3DX_DEFAULT, D3DX_DEFAULT,
+            D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+            nullptr, nullptr, texture.ReleaseAndGetAddressOf());
+        if (FAILED(hr) || texture->GetLevelCount() != 12) {
+            state.SkipWithError("load failed");
+            return;
+        }
+    }
+    state.counters["file_MB"] = static_cast<double>(file.size()) * 1e-6;
+}
+
+// stb_image's decode to RGBA and stb_image_resize's box halving, level by
+// level from the one above, into freshly allocated levels.
+void DecodeAndHalve(benchmark::State& state, const Bytes& file) {
+    for (auto _ : state) {
+        int width = 0;
+        int height = 0;
+        int channels = 0;
+        stbi_uc* top = stbi_load_from_memory(file.data(), static_cast<int>(file.size()), &width,
+                                             &height, &channels, 4);
+        if (top == nullptr) {
+            state.SkipWithError("stb cannot decode");
+            return;
+        }
+        std::vector<Bytes> levels;
+        const unsigned char* from = top;
+        for (; width > 1 || height > 1; from = levels.back().data()) {
+            const int nextWidth = width > 1 ? width / 2 : 1;
+            const int nextHeight = height > 1 ? height / 2 : 1;
+            levels.emplace_back(static_cast<std::size_t>(nextWidth) * nextHeight * 4);
+            stbir_resize_uint8_generic(from, width, height, 0, levels.back().data(), nextWidth,
+                                       nextHeight, 0, 4, STBIR_ALPHA_CHANNEL_NONE, 0,
+                                       STBIR_EDGE_CLAMP, STBIR_FILTER_BOX, STBIR_COLORSPACE_LINEAR,
+                                       nullptr);
+            width = nextWidth;
+            height = nextHeight;
+        }
+        benchmark::DoNotOptimize(levels.back().data());
+        stbi_image_free(top);
+    }
+}
+
+void BM_PngRgba2048ToTextureWithMipChain_Vellorn(benchmark::State& state) {
+    LoadWithDefaults(state, PhotoPng());
+}
+BENCHMARK(BM_PngRgba2048ToTextureWithMipChain_Vellorn)->Unit(benchmark::kMillisecond);
+
+void BM_PngRgba2048ToTextureWithMipChain_StbImageAndResize(benchmark::State& state) {
+    DecodeAndHalve(state, PhotoPng());
+}
+BENCHMARK(BM_PngRgba2048ToTextureWithMipChain_StbImageAndResize)->Unit(benchmark::kMillisecond);
+
+void BM_Bmp24Bit2048ToTextureWithMipChain_Vellorn(benchmark::State& state) {
+    LoadWithDefaults(state, PhotoBmp());
+}
+BENCHMARK(BM_Bmp24Bit2048ToTextureWithMipChain_Vellorn)->Unit(benchmark::kMillisecond);
+
+void BM_Bmp24Bit2048ToTextureWithMipChain_StbImageAndResize(benchmark::State& state) {
+    DecodeAndHalve(state, PhotoBmp());
+}
+BENCHMARK(BM_Bmp24Bit2048ToTextureWithMipChain_StbImageAndResize)->Unit(benchmark::kMillisecond);
+
+// The game's own call on its atlas shape.
+void BM_AtlasPng512x64Rgb_GameArguments(benchmark::State& state) {
+    const Bytes& file = AtlasPng();
+    for (auto _ : state) {
+        ComPtr<IDirect3DTexture9> texture;
+        const HRESULT hr = D3DXCreateTextureFromFileInMemoryEx(
+            Device(), file.data(), static_cast<UINT>(file.size()), D3DX_DEFAULT, D3DX_DEFAULT, 0, 0,
+            D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0xFFFFFFFF, nullptr,
+            nullptr, texture.ReleaseAndGetAddressOf());
+        if (FAILED(hr)) {
+            state.SkipWithError("load failed");
+            return;
+        }
+    }
+}
+BENCHMARK(BM_AtlasPng512x64Rgb_GameArguments)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
