@@ -1,16 +1,16 @@
 // Checks the fuzz targets run on what a reader or the dispatcher hands back:
-// the record must describe pixels the codecs can read, and every row of
-// every level and face must be readable. A broken promise aborts the run, so
-// libFuzzer keeps the input as a finding.
+// the record must describe pixels the codecs can read, inside the memory it
+// points at. A broken promise aborts the run, so libFuzzer keeps the input as
+// a finding.
 #pragma once
 
 #include "texture/decoded_image.h"
 
-// Reads every pixel of every level and face of a decoded image through the
-// pixel codec of its format (so AddressSanitizer sees any row that lies
-// outside the buffer or the file's bytes). Aborts when the codecs cannot
-// read the format the image names.
-void ReadEveryPixel(const DecodedImage& image);
+// Reads the pixels at the ends of the rows, slices and levels of every face
+// of a decoded image through the pixel codec of its format, so that
+// AddressSanitizer sees any row that lies outside the buffer or the file's
+// bytes. Aborts when the codecs cannot read the format the image names.
+void ReadImageBounds(const DecodedImage& image);
 
 // Aborts unless a describing pass (decode off) found the same image as the
 // decoding pass: the same format, size, depth, levels, resource type and
