@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -168,6 +169,10 @@ Pixels Doubled(const Pixels& pixels) {
     return out;
 }
 
+void PrintTo(const ConvertCase& c, std::ostream* out) {
+    *out << c.arguments;
+}
+
 class ConvertTest : public TextureToolTest, public ::testing::WithParamInterface<ConvertCase> {};
 
 TEST_P(ConvertTest, WritesLevelZeroAsPng) {
@@ -214,6 +219,10 @@ struct BadInput {
     int status;
     const char* message;
 };
+
+void PrintTo(const BadInput& c, std::ostream* out) {
+    *out << c.arguments;
+}
 
 class BadInputTest : public TextureToolTest, public ::testing::WithParamInterface<BadInput> {};
 
