@@ -1,5 +1,6 @@
 #include "decoded_image_check.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -75,6 +76,11 @@ void ReadLevel(const DecodedImage& level) {
 }
 
 }  // namespace
+
+bool TooLargeToDecode(UINT width, UINT height, UINT depth) {
+    constexpr std::uint64_t kLargestDecodedPixels = std::uint64_t{1} << 20;
+    return std::uint64_t{width} * height * depth > kLargestDecodedPixels;
+}
 
 void ReadImageBounds(const DecodedImage& image) {
     for (const DecodedImage* face = &image; face != nullptr; face = face->nextFace.get()) {

@@ -17,5 +17,11 @@ void ReadImageBounds(const DecodedImage& image);
 // file format.
 void CheckSameDescription(const DecodedImage& described, const DecodedImage& decoded);
 
+// Whether an image is too large for the targets to decode. Images up to the
+// decoded-size limit are legal, but filling and resampling hundreds of
+// megabytes per input would slow fuzzing to a crawl; their headers are still
+// read, and the arithmetic that sizes them is the same as for small ones.
+bool TooLargeToDecode(UINT width, UINT height, UINT depth);
+
 // Aborts with message on stderr when condition is false.
 void FuzzCheck(bool condition, const char* message);

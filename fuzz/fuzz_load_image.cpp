@@ -1,7 +1,8 @@
 // libFuzzer target for the image dispatcher: LoadImageFromMemory describes
-// each input (decode off, with the image information), then decodes it. The
-// two passes must agree on the image information and the decoded image must
-// have its pixels inside its memory (see ReadImageBounds).
+// each input (decode off, with the image information), then decodes it
+// unless it is too large. The two passes must agree on the image information
+// and the decoded image must have its pixels inside its memory (see
+// ReadImageBounds).
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -18,6 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     D3DXIMAGE_INFO describedInfo = {};
     const HRESULT describedResult =
         LoadImageFromMemory(&described, data, static_cast<UINT>(size), &describedInfo, false);
+    if (SUCCEEDED(describedResult) &&
+        TooLargeToDecode(describedInfo.Width, describedInfo.Height, describedInfo.Depth)) {
+        return 0;
+    }
     DecodedImage decoded;
     D3DXIMAGE_INFO decodedInfo = {};
     const HRESULT decodedResult =

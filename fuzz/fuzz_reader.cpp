@@ -1,8 +1,9 @@
 // libFuzzer target for image readers: each reader named in
 // VELLORN_FUZZ_READERS (a comma-separated list of functions declared in
 // texture/image_readers.h) reads every input twice, as the dispatcher calls
-// it: describing only, then decoding. A decoded image must match the
-// description and have its pixels inside its memory (see ReadImageBounds).
+// it: describing only, then decoding (unless the image is too large). A
+// decoded image must match the description and have its pixels inside its
+// memory (see ReadImageBounds).
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -17,6 +18,10 @@ constexpr ImageReader kReaders[] = {VELLORN_FUZZ_READERS};
 void Read(ImageReader reader, const BYTE* data, UINT size) {
     DecodedImage described;
     const HRESULT describedResult = reader(&described, data, size);
+    if (SUCCEEDED(describedResult) &&
+        TooLargeToDecode(described.width, described.height, described.depth)) {
+        return;
+    }
     DecodedImage decoded;
     decoded.decode = true;
     if (FAILED(reader(&decoded, data, size))) {

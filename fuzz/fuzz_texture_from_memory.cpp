@@ -12,13 +12,15 @@
 //   6-7  filter, mip filter and colour key: default, default, 0xFFFFFFFF;
 //        none, point, 0; linear, triangle (levels resampled from the file),
 //        0xFF000000; box with dither, box, 0xFF00FF00
-// A texture that is made must have the levels and format it reports.
+// Images too large to decode are left out (see TooLargeToDecode). A texture
+// that is made must have the levels and format it reports.
 #include <cstddef>
 #include <cstdint>
 #include <limits>
 
 #include "decoded_image_check.h"
 #include "runtime/headless_device.h"
+#include "texture/load_image.h"
 #include "vellorn/com_ptr.h"
 #include "vellorn/d3dx_texture.h"
 
@@ -88,9 +90,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 2 || size - 1 > std::numeric_limits<UINT>::max()) {
         return 0;
     }
+    DecodedImage described;
+    D3DXIMAGE_INFO info = {};
+    if (SUCCEEDED(
+            LoadImageFromMemory(&described, data + 1, static_cast<UINT>(size - 1), &info, false)) &&
+        TooLargeToDecode(info.Width, info.Height, info.Depth)) {
+        return 0;
+    }
     const Arguments arguments = ArgumentsOf(data[0]);
     PALETTEENTRY palette[256];
-    D3DXIMAGE_INFO info = {};
     ComPtr<IDirect3DTexture9> texture;
     const HRESULT hr = D3DXCreateTextureFromFileInMemoryEx(
         Device(), data + 1, static_cast<UINT>(size - 1), arguments.width, arguments.height,
