@@ -289,10 +289,10 @@ TEST_F(DiagnosticsTest, Direct3DSettingIsReadOnlyWhenPresent) {
     DWORD value = 77;
     EXPECT_FALSE(ReadDirect3DSetting("DisableMMX", &value));
     EXPECT_EQ(value, 77u);
-    SetRegistryDword("Software\\Microsoft\\Direct3D", "disablemmx", 0);
+    SetRegistryDword("Software\\Direct3D", "disablemmx", 0);
     EXPECT_TRUE(ReadDirect3DSetting("DisableMMX", &value));
     EXPECT_EQ(value, 0u);
-    SetRegistryDword("Software\\Microsoft\\Direct3D\\Other", "DisablePSGP", 1);
+    SetRegistryDword("Software\\Direct3D\\Other", "DisablePSGP", 1);
     EXPECT_FALSE(ReadDirect3DSetting("DisablePSGP", &value));
     EXPECT_FALSE(ReadDirect3DSetting("DisableMMX", nullptr));
 }
