@@ -69,7 +69,6 @@ void BM_DrawFrame(benchmark::State& state, bool walking) {
             DrawFrame();
         }
     }
-    state.counters["sprites"] = 860;
     spriteBatcher = nullptr;
     atlasTexture = nullptr;
     device = nullptr;

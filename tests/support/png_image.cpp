@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include <cstdint>
 #include <cstdio>
 
 bool ReadKeyedPng(const std::string& path, Image* image) {
@@ -9,6 +10,13 @@ bool ReadKeyedPng(const std::string& path, Image* image) {
     file.version = PNG_IMAGE_VERSION;
     if (png_image_begin_read_from_file(&file, path.c_str()) == 0) {
         std::fprintf(stderr, "%s: %s\n", path.c_str(), file.message);
+        return false;
+    }
+    // 64-bit product against a cap far above any image the tests read.
+    constexpr std::uint64_t kMaxPixels = std::uint64_t{1} << 26;
+    if (static_cast<std::uint64_t>(file.width) * file.height > kMaxPixels) {
+        std::fprintf(stderr, "%s: %u x %u is too large\n", path.c_str(), file.width, file.height);
+        png_image_free(&file);
         return false;
     }
     image->fileHasAlpha = (file.format & PNG_FORMAT_FLAG_ALPHA) != 0;
