@@ -1,12 +1,16 @@
 #include "atlas_figures.h"
 
+#include <cstddef>
 #include <iterator>
 
 namespace {
 
-// clang-format off
+template <std::size_t N>
+constexpr Pattern Rows(const char* const (&rows)[N]) {
+    return {rows, static_cast<int>(N)};
+}
 
-#define PATTERN(rows) Pattern{rows, static_cast<int>(std::size(rows))}
+// clang-format off
 
 // The player: a small adventurer with brown hair, a blue tunic and boots.
 
@@ -61,7 +65,11 @@ constexpr const char* kPlayerHeadRight[] = {
     ".....kkkkkkk....",
 };
 
-constexpr const char* kPlayerBodyFront0[] = {
+// The bodies both figures wear, each in its own colours: a tunic or robe
+// with a belt, the hands at the sides, legs and boots; the step poses swing
+// one arm and one leg forward.
+
+constexpr const char* kBodyFront0[] = {
     ".....tTTTTt.....",
     "...UUTTTTTTtt...",
     "..UUoTTTTTTott..",
@@ -77,7 +85,7 @@ constexpr const char* kPlayerBodyFront0[] = {
     "....FFF..FFF....",
 };
 
-constexpr const char* kPlayerBodyFront1[] = {
+constexpr const char* kBodyFront1[] = {
     ".....tTTTTt.....",
     "...UUTTTTTTtt...",
     "..UUoTTTTTTott..",
@@ -94,7 +102,7 @@ constexpr const char* kPlayerBodyFront1[] = {
     "....FFF.........",
 };
 
-constexpr const char* kPlayerBodyFront2[] = {
+constexpr const char* kBodyFront2[] = {
     ".....tTTTTt.....",
     "...UUTTTTTTtt...",
     "..UUoTTTTTTott..",
@@ -111,7 +119,7 @@ constexpr const char* kPlayerBodyFront2[] = {
     ".........FFF....",
 };
 
-constexpr const char* kPlayerBodyBack0[] = {
+constexpr const char* kBodyBack0[] = {
     ".....tTTTTt.....",
     "...UUTTTTTTtt...",
     "..UUoTTTTTTott..",
@@ -127,7 +135,7 @@ constexpr const char* kPlayerBodyBack0[] = {
     "....FFF..FFF....",
 };
 
-constexpr const char* kPlayerBodyBack1[] = {
+constexpr const char* kBodyBack1[] = {
     ".....tTTTTt.....",
     "...UUTTTTTTtt...",
     "..UUoTTTTTTott..",
@@ -144,7 +152,7 @@ constexpr const char* kPlayerBodyBack1[] = {
     "....FFF.........",
 };
 
-constexpr const char* kPlayerBodyBack2[] = {
+constexpr const char* kBodyBack2[] = {
     ".....tTTTTt.....",
     "...UUTTTTTTtt...",
     "..UUoTTTTTTott..",
@@ -161,7 +169,7 @@ constexpr const char* kPlayerBodyBack2[] = {
     ".........FFF....",
 };
 
-constexpr const char* kPlayerBodyRight0[] = {
+constexpr const char* kBodyRight0[] = {
     "......tTTt......",
     ".....tTTTTt.....",
     "....tTUUTTTt....",
@@ -177,7 +185,7 @@ constexpr const char* kPlayerBodyRight0[] = {
     "......FFFFFF....",
 };
 
-constexpr const char* kPlayerBodyRight1[] = {
+constexpr const char* kBodyRight1[] = {
     "......tTTt......",
     ".....tTTTTt.....",
     "....tUUTTTTt....",
@@ -193,7 +201,7 @@ constexpr const char* kPlayerBodyRight1[] = {
     ".ff........FFF..",
 };
 
-constexpr const char* kPlayerBodyRight2[] = {
+constexpr const char* kBodyRight2[] = {
     "......tTTt......",
     ".....tTTTTt.....",
     "....tTTTTUUt....",
@@ -303,12 +311,12 @@ constexpr Figure::Ink kEnemyInks[] = {
 };
 
 const Figure kPlayer = {
-    PATTERN(kPlayerHeadFront),
-    PATTERN(kPlayerHeadBack),
-    PATTERN(kPlayerHeadRight),
-    {{PATTERN(kPlayerBodyFront0), PATTERN(kPlayerBodyFront1), PATTERN(kPlayerBodyFront2)}},
-    {{PATTERN(kPlayerBodyBack0), PATTERN(kPlayerBodyBack1), PATTERN(kPlayerBodyBack2)}},
-    {{PATTERN(kPlayerBodyRight0), PATTERN(kPlayerBodyRight1), PATTERN(kPlayerBodyRight2)}},
+    Rows(kPlayerHeadFront),
+    Rows(kPlayerHeadBack),
+    Rows(kPlayerHeadRight),
+    {{Rows(kBodyFront0), Rows(kBodyFront1), Rows(kBodyFront2)}},
+    {{Rows(kBodyBack0), Rows(kBodyBack1), Rows(kBodyBack2)}},
+    {{Rows(kBodyRight0), Rows(kBodyRight1), Rows(kBodyRight2)}},
     {nullptr, 0},
     {nullptr, 0},
     kPlayerInks,
@@ -316,19 +324,17 @@ const Figure kPlayer = {
 };
 
 const Figure kEnemy = {
-    PATTERN(kEnemyHeadFront),
-    PATTERN(kEnemyHeadBack),
-    PATTERN(kEnemyHeadRight),
-    {{PATTERN(kPlayerBodyFront0), PATTERN(kPlayerBodyFront1), PATTERN(kPlayerBodyFront2)}},
-    {{PATTERN(kPlayerBodyBack0), PATTERN(kPlayerBodyBack1), PATTERN(kPlayerBodyBack2)}},
-    {{PATTERN(kPlayerBodyRight0), PATTERN(kPlayerBodyRight1), PATTERN(kPlayerBodyRight2)}},
-    PATTERN(kEnemyTailBack),
-    PATTERN(kEnemyTailRight),
+    Rows(kEnemyHeadFront),
+    Rows(kEnemyHeadBack),
+    Rows(kEnemyHeadRight),
+    {{Rows(kBodyFront0), Rows(kBodyFront1), Rows(kBodyFront2)}},
+    {{Rows(kBodyBack0), Rows(kBodyBack1), Rows(kBodyBack2)}},
+    {{Rows(kBodyRight0), Rows(kBodyRight1), Rows(kBodyRight2)}},
+    Rows(kEnemyTailBack),
+    Rows(kEnemyTailRight),
     kEnemyInks,
     static_cast<int>(std::size(kEnemyInks)),
 };
-
-#undef PATTERN
 
 // clang-format on
 
