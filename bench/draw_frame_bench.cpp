@@ -1,6 +1,6 @@
 // The game's frame on the headless software device: DrawFrame itself, with
-// the committed atlas in a managed, mipmapped A8R8G8B8 texture and the
-// sprite batcher set up as the game sets them up. One iteration is Clear,
+// the committed atlas loaded by the texture loader and the sprite batcher,
+// both set up as the game sets them up. One iteration is Clear,
 // BeginScene, Begin(ALPHABLEND | DONOTSAVESTATE), the 860 draws, End,
 // EndScene and Present into a 640 x 480 back buffer.
 //
@@ -21,7 +21,6 @@
 #include "platform/graphics.h"
 #include "runtime/d3d9/device_control.h"
 #include "support/atlas_texture.h"
-#include "support/png_image.h"
 #include "vellorn/com_ptr.h"
 #include "vellorn/d3dx_sprite.h"
 
@@ -42,11 +41,11 @@ void SetUpGame(bool walking) {
 
 void BM_DrawFrame(benchmark::State& state, bool walking) {
     HeadlessDevice headless;
-    Image image;
     ComPtr<IDirect3DTexture9> atlas;
     ComPtr<ID3DXSprite> sprite;
-    if (!headless || !ReadKeyedPng(VELLORN_ASSET_DIR "/bitmap.png", &image) ||
-        FAILED(CreateAtlasTexture(headless.Get(), image, atlas.ReleaseAndGetAddressOf())) ||
+    if (!headless ||
+        FAILED(LoadAtlasTexture(headless.Get(), VELLORN_ASSET_DIR "/bitmap.png",
+                                atlas.ReleaseAndGetAddressOf())) ||
         FAILED(D3DXCreateSprite(headless.Get(), sprite.ReleaseAndGetAddressOf()))) {
         state.SkipWithError("no device, atlas or sprite batcher");
         return;

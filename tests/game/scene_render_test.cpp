@@ -1,5 +1,6 @@
-// The scene drawn for real: the committed atlas through the sprite batcher
-// onto the headless software device. Each rendered frame is also written as
+// The scene drawn for real: the committed atlas, loaded by the texture loader
+// as the game loads it, through the sprite batcher onto the headless software
+// device. Each rendered frame is also written as
 // a PNG beside the test program (scene_*.png) for looking at.
 #include <gtest/gtest.h>
 
@@ -30,7 +31,8 @@ class SceneRenderTest : public DeviceTest {
         ASSERT_TRUE(ReadKeyedPng(VELLORN_ASSET_DIR "/bitmap.png", &atlasImage_));
         device_ = MakeDevice();
         ASSERT_TRUE(device_);
-        ASSERT_EQ(CreateAtlasTexture(device_.Get(), atlasImage_, atlas_.ReleaseAndGetAddressOf()),
+        ASSERT_EQ(LoadAtlasTexture(device_.Get(), VELLORN_ASSET_DIR "/bitmap.png",
+                                   atlas_.ReleaseAndGetAddressOf()),
                   S_OK);
         ASSERT_EQ(D3DXCreateSprite(device_.Get(), sprite_.ReleaseAndGetAddressOf()), S_OK);
         device = device_.Get();

@@ -1,11 +1,10 @@
-// The game's atlas as a texture: a managed A8R8G8B8 texture of the image's
-// size with a full mip chain, level 0 holding the keyed image and the levels
-// below box-filtered from it.
+// The game's atlas as a texture, loaded as the graphics set-up loads
+// "bitmap.png": the image's size, a full mip chain, the format chosen from the
+// image and the colour key, the managed pool, the default filters and opaque
+// white keyed to transparent black.
 #pragma once
 
-#include "support/png_image.h"
 #include "vellorn/d3d9.h"
 
-// S_OK and the texture in *texture, or the first failing call's result.
-HRESULT CreateAtlasTexture(IDirect3DDevice9* device, const Image& image,
-                           IDirect3DTexture9** texture);
+// The loader's result; on success the texture is in *texture.
+HRESULT LoadAtlasTexture(IDirect3DDevice9* device, const char* path, IDirect3DTexture9** texture);
