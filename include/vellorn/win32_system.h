@@ -36,6 +36,7 @@ inline constexpr LONG ERROR_TOO_MANY_OPEN_FILES = 4;
 inline constexpr LONG ERROR_ACCESS_DENIED = 5;
 inline constexpr LONG ERROR_NOT_ENOUGH_MEMORY = 8;
 inline constexpr LONG ERROR_INSUFFICIENT_BUFFER = 122;
+inline constexpr LONG ERROR_FILE_TOO_LARGE = 223;
 inline constexpr LONG ERROR_MR_MID_NOT_FOUND = 317;
 inline constexpr LONG ERROR_INVALID_ADDRESS = 487;
 inline constexpr LONG ERROR_FILE_INVALID = 1006;

@@ -36,6 +36,7 @@ constexpr ErrorPair kErrorPairs[] = {
     {ERROR_MR_MID_NOT_FOUND, ENOMSG},
     {ERROR_INVALID_ADDRESS, EFAULT},
     {ERROR_FILE_INVALID, ENODATA},
+    {ERROR_FILE_TOO_LARGE, EFBIG},
 };
 
 // POSIX errors reported under a code listed above for another error: denied
