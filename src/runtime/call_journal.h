@@ -12,5 +12,7 @@
 void SetCallJournal(std::vector<std::string>* journal);
 
 // Appends "object.call" to the journal, followed by " count" when count is
-// not negative (the references left after a release).
+// not negative (the references left after a release). Releases journal
+// themselves as they return, so the releases that one causes (an object
+// letting go of its device) come before it.
 void JournalCall(const char* object, const char* call, long count = -1) noexcept;
