@@ -7,7 +7,6 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 #include <optional>
 
 #include "platform/diagnostics.h"
@@ -405,9 +404,10 @@ void CopyRows(BYTE* buffer, const Layout& layout, const BYTE* source, const DibH
 // The row sizes of the image, or false when the image is empty or its
 // decoded form passes the decoded-image limits.
 bool ComputeLayout(const DibHeader& header, const FormatChoice& choice, Layout* layout) {
-    // A stored height of INT_MIN has no positive counterpart in 32 bits.
-    if (header.width <= 0 || header.storedHeight == 0 ||
-        header.storedHeight < -std::numeric_limits<std::int32_t>::max()) {
+    // The height's magnitude is taken in 64 bits, so a stored INT_MIN is no
+    // special case: the decoded-size limit refuses it like any other
+    // oversized image.
+    if (header.width <= 0 || header.storedHeight == 0) {
         return false;
     }
     layout->width = static_cast<std::uint64_t>(header.width);

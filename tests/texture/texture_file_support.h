@@ -1,9 +1,10 @@
-// Image files for the texture loading tests: BMP files built in memory and a
-// temporary directory to write them to that checks nothing below it stays
-// open or mapped.
+// Image files for the texture loading tests: BMP files through the bitmap
+// writer, PNG files through libpng, and a temporary directory to write them
+// to that checks nothing below it stays open or mapped.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <png.h>
 #include <stdlib.h>
 
 #include <array>
@@ -13,71 +14,64 @@
 #include <string>
 #include <vector>
 
+#include "texture/bmp_writer.h"
 #include "vellorn/d3d9.h"
-
-namespace bmp_detail {
-
-inline void Put(std::vector<BYTE>* bytes, std::uint32_t value, int count) {
-    for (int i = 0; i < count; ++i) {
-        bytes->push_back(static_cast<BYTE>(value >> (8 * i)));
-    }
-}
-
-// The headers, the palette (entries given) and room for the rows.
-inline std::vector<BYTE> Headers(UINT width, UINT height, UINT bitsPerPixel, UINT paletteEntries,
-                                 std::uint32_t rowBytes) {
-    const std::uint32_t offset = 14 + 40 + paletteEntries * 4;
-    const std::uint32_t imageBytes = rowBytes * height;
-    std::vector<BYTE> bytes{'B', 'M'};
-    Put(&bytes, offset + imageBytes, 4);
-    Put(&bytes, 0, 4);
-    Put(&bytes, offset, 4);
-    Put(&bytes, 40, 4);
-    Put(&bytes, width, 4);
-    Put(&bytes, height, 4);
-    Put(&bytes, 1, 2);
-    Put(&bytes, bitsPerPixel, 2);
-    Put(&bytes, 0, 4);  // uncompressed
-    Put(&bytes, imageBytes, 4);
-    Put(&bytes, 2835, 4);
-    Put(&bytes, 2835, 4);
-    Put(&bytes, paletteEntries, 4);
-    Put(&bytes, 0, 4);
-    return bytes;
-}
-
-inline std::uint32_t PaddedRow(std::uint32_t bytes) {
-    return (bytes + 3) & ~std::uint32_t{3};
-}
-
-}  // namespace bmp_detail
 
 // A 24-bit bottom-up BMP of pixels given top row first as 0xRRGGBB.
 inline std::vector<BYTE> Bmp24(UINT width, UINT height, const std::vector<std::uint32_t>& pixels) {
-    const std::uint32_t rowBytes = bmp_detail::PaddedRow(width * 3);
-    std::vector<BYTE> bytes = bmp_detail::Headers(width, height, 24, 0, rowBytes);
-    for (UINT row = height; row-- > 0;) {
+    BmpDescription bmp;
+    bmp.width = static_cast<std::int32_t>(width);
+    bmp.height = static_cast<std::int32_t>(height);
+    for (UINT y = 0; y < height; ++y) {
+        std::vector<std::uint8_t>& row = bmp.rows.emplace_back();
         for (UINT x = 0; x < width; ++x) {
-            bmp_detail::Put(&bytes, pixels[std::size_t{row} * width + x], 3);
+            const std::uint32_t p = pixels[std::size_t{y} * width + x];
+            row.insert(row.end(), {static_cast<std::uint8_t>(p), static_cast<std::uint8_t>(p >> 8),
+                                   static_cast<std::uint8_t>(p >> 16)});
         }
-        bytes.resize(bytes.size() + rowBytes - width * 3, 0);
     }
-    return bytes;
+    return BuildBmpFile(bmp);
 }
 
 // An 8-bit bottom-up BMP of palette indices given top row first.
 inline std::vector<BYTE> Bmp8(UINT width, UINT height, const std::array<PALETTEENTRY, 256>& palette,
                               const std::vector<BYTE>& indices) {
-    const std::uint32_t rowBytes = bmp_detail::PaddedRow(width);
-    std::vector<BYTE> bytes = bmp_detail::Headers(width, height, 8, 256, rowBytes);
+    BmpDescription bmp;
+    bmp.width = static_cast<std::int32_t>(width);
+    bmp.height = static_cast<std::int32_t>(height);
+    bmp.bitsPerPixel = 8;
     for (const PALETTEENTRY& entry : palette) {
-        bytes.insert(bytes.end(), {entry.peBlue, entry.peGreen, entry.peRed, 0});
+        bmp.palette.push_back(std::uint32_t{entry.peRed} << 16 | entry.peGreen << 8 | entry.peBlue);
     }
-    for (UINT row = height; row-- > 0;) {
-        const auto first = indices.begin() + static_cast<std::ptrdiff_t>(row) * width;
-        bytes.insert(bytes.end(), first, first + width);
-        bytes.resize(bytes.size() + rowBytes - width, 0);
+    for (UINT y = 0; y < height; ++y) {
+        const auto first = indices.begin() + static_cast<std::ptrdiff_t>(y) * width;
+        bmp.rows.emplace_back(first, first + width);
     }
+    return BuildBmpFile(bmp);
+}
+
+// An 8-bit RGB PNG of pixels given top row first as 0xRRGGBB, or nothing
+// when libpng fails.
+inline std::vector<BYTE> Png24(UINT width, UINT height, const std::vector<std::uint32_t>& pixels) {
+    std::vector<BYTE> samples;
+    for (const std::uint32_t p : pixels) {
+        samples.insert(samples.end(), {static_cast<BYTE>(p >> 16), static_cast<BYTE>(p >> 8),
+                                       static_cast<BYTE>(p)});
+    }
+    png_image png = {};
+    png.version = PNG_IMAGE_VERSION;
+    png.width = width;
+    png.height = height;
+    png.format = PNG_FORMAT_RGB;
+    png_alloc_size_t size = 0;
+    if (png_image_write_to_memory(&png, nullptr, &size, 0, samples.data(), 0, nullptr) == 0) {
+        return {};
+    }
+    std::vector<BYTE> bytes(size);
+    if (png_image_write_to_memory(&png, bytes.data(), &size, 0, samples.data(), 0, nullptr) == 0) {
+        return {};
+    }
+    bytes.resize(size);
     return bytes;
 }
 
