@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -16,7 +18,7 @@
 #include "runtime/d3d9/device_control.h"
 #include "runtime/win32/headless_window.h"
 #include "shell/window.h"
-#include "texture/texture_file_support.h"
+#include "support/png_image.h"
 
 namespace {
 
@@ -27,21 +29,23 @@ constexpr LONG kClientHeight = 200;
 
 // The atlas file: 300 x 40 pixels, rounded up to a 512 x 64 texture. Columns
 // 0-99 are opaque white, 100-199 near-white, 200-299 a colour.
-constexpr UINT kAtlasWidth = 300;
-constexpr UINT kAtlasHeight = 40;
+constexpr int kAtlasWidth = 300;
+constexpr int kAtlasHeight = 40;
 constexpr std::uint32_t kWhite = 0xFFFFFF;
 constexpr std::uint32_t kNearWhite = 0xFFFEFF;
 constexpr std::uint32_t kColour = 0x2080C0;
 
-std::vector<std::uint32_t> AtlasPixels() {
-    std::vector<std::uint32_t> pixels(std::size_t{kAtlasWidth} * kAtlasHeight);
-    for (UINT y = 0; y < kAtlasHeight; ++y) {
-        for (UINT x = 0; x < kAtlasWidth; ++x) {
-            pixels[std::size_t{y} * kAtlasWidth + x] =
-                x < 100 ? kWhite : (x < 200 ? kNearWhite : kColour);
+Image AtlasImage() {
+    Image image;
+    image.width = kAtlasWidth;
+    image.height = kAtlasHeight;
+    for (int y = 0; y < kAtlasHeight; ++y) {
+        for (int x = 0; x < kAtlasWidth; ++x) {
+            image.pixels.push_back(0xFF000000u |
+                                   (x < 100 ? kWhite : (x < 200 ? kNearWhite : kColour)));
         }
     }
-    return pixels;
+    return image;
 }
 
 LRESULT PlainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -65,10 +69,11 @@ class GraphicsTest : public testing::Test {
         char saved[PATH_MAX];
         ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
         saved_ = saved;
-        // The loader tells image files by their content, so a BMP serves as
-        // "bitmap.png" here.
-        directory_.Write("bitmap.png", Bmp24(kAtlasWidth, kAtlasHeight, AtlasPixels()));
-        ASSERT_EQ(chdir(directory_.Path().c_str()), 0);
+        char pattern[] = "/tmp/vellorn_graphics_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        directory_ = pattern;
+        ASSERT_TRUE(WriteRgbPng(directory_ + "/bitmap.png", AtlasImage()));
+        ASSERT_EQ(chdir(directory_.c_str()), 0);
 
         WNDCLASSEXA windowClass{};
         windowClass.cbSize = sizeof windowClass;
@@ -97,6 +102,7 @@ class GraphicsTest : public testing::Test {
         ResetHeadlessWindowing();
         ResetDeviceControl();
         ASSERT_EQ(chdir(saved_.c_str()), 0);
+        std::filesystem::remove_all(directory_);
     }
 
     // The atlas texel at (x, y) of level 0.
@@ -113,7 +119,7 @@ class GraphicsTest : public testing::Test {
     }
 
     std::string saved_;
-    TemporaryDirectory directory_;
+    std::string directory_;
 };
 
 struct DeviceChoiceCase {
