@@ -1,10 +1,9 @@
-// Image files for the texture loading tests: BMP files through the bitmap
-// writer, PNG files through libpng, and a temporary directory to write them
-// to that checks nothing below it stays open or mapped.
+// Image files for the texture loading tests: BMP and PNG files through the
+// shared writers, and a temporary directory to write them to that checks
+// nothing below it stays open or mapped.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <png.h>
 #include <stdlib.h>
 
 #include <array>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "texture/bmp_writer.h"
+#include "texture/png_writer.h"
 #include "vellorn/d3d9.h"
 
 // A 24-bit bottom-up BMP of pixels given top row first as 0xRRGGBB.
@@ -51,28 +51,17 @@ inline std::vector<BYTE> Bmp8(UINT width, UINT height, const std::array<PALETTEE
 }
 
 // An 8-bit RGB PNG of pixels given top row first as 0xRRGGBB, or nothing
-// when libpng fails.
+// when libpng refuses it.
 inline std::vector<BYTE> Png24(UINT width, UINT height, const std::vector<std::uint32_t>& pixels) {
-    std::vector<BYTE> samples;
-    for (const std::uint32_t p : pixels) {
-        samples.insert(samples.end(), {static_cast<BYTE>(p >> 16), static_cast<BYTE>(p >> 8),
-                                       static_cast<BYTE>(p)});
-    }
-    png_image png = {};
-    png.version = PNG_IMAGE_VERSION;
+    PngSpec png;
     png.width = width;
     png.height = height;
-    png.format = PNG_FORMAT_RGB;
-    png_alloc_size_t size = 0;
-    if (png_image_write_to_memory(&png, nullptr, &size, 0, samples.data(), 0, nullptr) == 0) {
-        return {};
+    for (const std::uint32_t p : pixels) {
+        png.rows.insert(png.rows.end(),
+                        {static_cast<std::uint8_t>(p >> 16), static_cast<std::uint8_t>(p >> 8),
+                         static_cast<std::uint8_t>(p)});
     }
-    std::vector<BYTE> bytes(size);
-    if (png_image_write_to_memory(&png, bytes.data(), &size, 0, samples.data(), 0, nullptr) == 0) {
-        return {};
-    }
-    bytes.resize(size);
-    return bytes;
+    return WritePng(png);
 }
 
 // A directory of its own for a test, removed with everything in it; on the
