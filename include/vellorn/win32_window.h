@@ -163,6 +163,7 @@ inline constexpr UINT MB_DEFBUTTON1 = 0x00000000;
 inline constexpr UINT MB_DEFBUTTON2 = 0x00000100;
 inline constexpr UINT MB_DEFBUTTON3 = 0x00000200;
 inline constexpr UINT MB_DEFMASK = 0x00000F00;
+inline constexpr UINT MB_TASKMODAL = 0x00002000;
 
 // Message-box answers.
 inline constexpr int IDOK = 1;

@@ -1,13 +1,11 @@
 #include "platform/diagnostics.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdarg>
-#include <string>
+#include <cstdio>
 
 #include "platform/direct3d_settings.h"
 #include "vellorn/win32_system.h"
+#include "vellorn/win32_window.h"
 
 DiagnosticChannel diagnosticChannel;
 
@@ -15,57 +13,8 @@ namespace {
 
 constexpr const char* kAssertionCaption = "D3DX Assertion Failure";
 
-AssertionPrompt assertionPrompt = nullptr;
-
 const char* TextOrNull(const char* text) {
     return text != nullptr ? text : "(null)";
-}
-
-std::string TrimmedLowered(const std::string& text) {
-    const std::size_t first = text.find_first_not_of(" \t\r");
-    if (first == std::string::npos) {
-        return std::string();
-    }
-    const std::size_t last = text.find_last_not_of(" \t\r");
-    std::string result = text.substr(first, last - first + 1);
-    for (char& c : result) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return result;
-}
-
-// The default prompt: the question on stderr, the answer from the controlling
-// terminal. Without a terminal nobody can answer, and continuing silently
-// past a failed check is not an option, so the answer is Cancel.
-AssertionAnswer AskOnTerminal(const char* caption, const char* text) {
-    std::fprintf(stderr, "%s\n%s\n", caption, text);
-    const int terminal = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (terminal < 0) {
-        std::fputs("No terminal to answer on: Cancel.\n", stderr);
-        return AssertionAnswer::Cancel;
-    }
-    // Separate streams for reading and writing, so that no repositioning is
-    // needed between a prompt and its answer.
-    std::FILE* input = fdopen(terminal, "r");
-    if (input == nullptr) {
-        close(terminal);
-        return AssertionAnswer::Cancel;
-    }
-    const int outputDescriptor = dup(terminal);
-    std::FILE* output = outputDescriptor >= 0 ? fdopen(outputDescriptor, "w") : nullptr;
-    if (output == nullptr) {
-        if (outputDescriptor >= 0) {
-            close(outputDescriptor);
-        }
-        std::fclose(input);
-        return AssertionAnswer::Cancel;
-    }
-    const AssertionAnswer answer = ReadAssertionAnswer(input, output);
-    std::fclose(output);
-    std::fclose(input);
-    return answer;
 }
 
 enum class AssertionAction { Continue, Break, Ask };
@@ -173,46 +122,19 @@ int ReportAssertion(const char* file, int line, const char* expression) {
                       "%s (%d):\n\nD3DXASSERT(%s);\n\nDo you want to invoke the debugger?  "
                       "Cancel will terminate the application",
                       file, line, expression);
-        const AssertionPrompt prompt = assertionPrompt != nullptr ? assertionPrompt : AskOnTerminal;
-        switch (prompt(kAssertionCaption, text)) {
-            case AssertionAnswer::Cancel:
-                FatalAppExitA(0, "D3DX Assertion Failure; application terminated");
-            case AssertionAnswer::Yes: action = AssertionAction::Break; break;
-            case AssertionAnswer::No: action = AssertionAction::Continue; break;
+        const int answer =
+            MessageBoxA(nullptr, text, kAssertionCaption,
+                        MB_YESNOCANCEL | MB_DEFBUTTON2 | MB_ICONERROR | MB_TASKMODAL);
+        if (answer == IDCANCEL) {
+            FatalAppExitA(0, "D3DX Assertion Failure; application terminated");
         }
+        // No, or a box that could not be shown (answer 0), continues: No is
+        // the default.
+        action = answer == IDYES ? AssertionAction::Break : AssertionAction::Continue;
     }
     if (action == AssertionAction::Break) {
         DebugBreak();
         return 1;
     }
     return 0;
-}
-
-void SetAssertionPrompt(AssertionPrompt prompt) {
-    assertionPrompt = prompt;
-}
-
-AssertionAnswer ReadAssertionAnswer(std::FILE* input, std::FILE* output) {
-    for (;;) {
-        std::fputs("Invoke the debugger? [y]es / [N]o / [c]ancel: ", output);
-        std::fflush(output);
-        std::string answer;
-        int c = 0;
-        while ((c = std::fgetc(input)) != EOF && c != '\n') {
-            answer += static_cast<char>(c);
-        }
-        if (c == EOF && answer.empty()) {
-            return AssertionAnswer::Cancel;
-        }
-        answer = TrimmedLowered(answer);
-        if (answer.empty() || answer == "n" || answer == "no") {
-            return AssertionAnswer::No;
-        }
-        if (answer == "y" || answer == "yes") {
-            return AssertionAnswer::Yes;
-        }
-        if (answer == "c" || answer == "cancel") {
-            return AssertionAnswer::Cancel;
-        }
-    }
 }

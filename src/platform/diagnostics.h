@@ -4,8 +4,6 @@
 // handling of internal consistency checks.
 #pragma once
 
-#include <cstdio>
-
 #include "runtime/win32/module_table.h"
 #include "vellorn/win32_types.h"
 
@@ -45,21 +43,6 @@ BOOL SetDebugMute(BOOL mute);
 // Reports a failed consistency check of expression at file:line. Returns 1
 // when the caller is to break into the debugger (DebugBreak has been called),
 // else 0. Depending on the registry value "D3DX" and on whether a debugger is
-// attached, the user may be asked; answering Cancel ends the process.
+// attached, the user may be asked in a Yes/No/Cancel message box (No the
+// default): Yes breaks, No continues, Cancel ends the process.
 int ReportAssertion(const char* file, int line, const char* expression);
-
-enum class AssertionAnswer { Yes, No, Cancel };
-
-// Asks the user the question of an assertion: Yes breaks into the debugger,
-// No continues, Cancel ends the process. No is the default answer.
-using AssertionPrompt = AssertionAnswer (*)(const char* caption, const char* text);
-
-// Installs prompt as the question of ReportAssertion; nullptr restores the
-// default, which writes caption and text to stderr and reads the answer from
-// the controlling terminal, answering Cancel when there is none.
-void SetAssertionPrompt(AssertionPrompt prompt);
-
-// Reads an answer of the default prompt from input, asking on output again
-// until a line reads y/yes, n/no (or is empty: the default, No) or c/cancel,
-// in any case. The end of input answers Cancel.
-AssertionAnswer ReadAssertionAnswer(std::FILE* input, std::FILE* output);

@@ -4,7 +4,7 @@
 
 #include "vellorn/win32_types.h"
 
-inline constexpr const char* kDirect3DSettingsKey = "Software\\Microsoft\\Direct3D";
+inline constexpr const char* kDirect3DSettingsKey = "Software\\Direct3D";
 
 // Reads the REG_DWORD value valueName into *value. Returns true only when such
 // a value was read; *value is left alone otherwise.

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "game/play.h"
 #include "game/random.h"
 #include "support/game_fixture.h"
@@ -38,6 +41,67 @@ TEST(NewGameTest, FiguresAndGoalStartInTheirCells) {
         EXPECT_EQ(gameState.actors[slot].speed, 100.0f);
         EXPECT_EQ(gameState.actors[slot].x, 0.0f);
     }
+}
+
+// The walls as text: "+" posts, "--" horizontal and "|" vertical walls.
+std::vector<std::string> Picture(const MazeGrid& maze) {
+    std::vector<std::string> lines;
+    for (int y = 0; y <= kMazeRows; ++y) {
+        std::string posts = "+";
+        for (int x = 0; x < kMazeColumns; ++x) {
+            posts += maze.hWalls[x][y] != 0 ? "--+" : "  +";
+        }
+        lines.push_back(posts);
+        if (y == kMazeRows) {
+            break;
+        }
+        std::string cells;
+        for (int x = 0; x <= kMazeColumns; ++x) {
+            cells += maze.vWalls[x][y] != 0 ? "|" : " ";
+            cells += x < kMazeColumns ? "  " : "";
+        }
+        lines.push_back(cells);
+    }
+    return lines;
+}
+
+// The maze of a known seed. The seed was picked because its last pass gives
+// loose posts a segment in each of the four directions (above at (4, 3),
+// below at (7, 8), left at (7, 6), right at (8, 8)), so a mix-up of the
+// directions changes the picture. The picture was checked against a separate
+// literal implementation of the generation (full-sweep flood fill).
+TEST(NewGameTest, KnownSeedGivesKnownMaze) {
+    ResetGame();
+    SeedRandom(2);
+    StartNewGame();
+    const std::vector<std::string> expected = {
+        "+--+--+--+--+--+--+--+--+--+--+--+--+--+--+--+",
+        "|           |  |              |              |",
+        "+--+--+--+  +  +  +--+--+--+  +--+--+  +--+--+",
+        "|  |           |  |  |           |     |     |",
+        "+  +--+--+--+  +  +  +--+--+--+  +--+  +  +--+",
+        "|        |  |     |  |                       |",
+        "+  +  +--+  +  +--+  +--+--+--+--+--+--+--+  +",
+        "|  |  |        |  |        |           |  |  |",
+        "+--+  +--+--+  +  +--+--+  +--+--+  +  +  +  +",
+        "|     |        |  |        |        |     |  |",
+        "+  +--+--+--+--+  +  +--+  +--+--+--+  +  +  +",
+        "|           |     |        |           |     |",
+        "+  +--+  +  +  +--+--+  +  +--+--+--+  +  +--+",
+        "|  |     |  |     |     |  |                 |",
+        "+  +--+  +--+--+  +  +--+--+--+  +--+--+  +--+",
+        "|  |        |              |  |              |",
+        "+--+--+  +  +--+--+  +  +--+  +--+--+--+--+  +",
+        "|        |  |        |        |              |",
+        "+--+  +--+  +--+--+--+  +  +  +  +--+--+--+--+",
+        "|     |  |     |     |  |  |  |     |        |",
+        "+  +--+  +--+  +--+  +  +--+  +--+  +--+  +--+",
+        "|     |                 |                    |",
+        "+--+--+--+--+--+--+--+--+--+--+--+--+--+--+--+",
+    };
+    EXPECT_EQ(Picture(gameState.maze), expected);
+    // Every draw of the generation was taken, and no more.
+    EXPECT_EQ(DrawRandom(), 123);
 }
 
 TEST(NewGameTest, StaticInitialValues) {

@@ -1,19 +1,17 @@
 #include "platform/diagnostics.h"
 
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <cstdio>
 #include <optional>
 #include <ostream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/direct3d_settings.h"
+#include "runtime/backend.h"
 #include "runtime/win32/debug_output.h"
+#include "runtime/win32/headless_window.h"
 #include "runtime/win32/module_table.h"
 #include "runtime/win32/settings_store.h"
 
@@ -23,8 +21,6 @@ namespace {
 std::vector<BOOL> d3d9MuteCalls;
 std::vector<BOOL> d3d9dMuteCalls;
 BOOL debuggerAttached = FALSE;
-AssertionAnswer promptAnswer = AssertionAnswer::No;
-std::vector<std::pair<std::string, std::string>> prompts;  // caption, text
 volatile std::sig_atomic_t breakpointTraps = 0;
 
 void RecordD3d9Mute(BOOL mute) {
@@ -35,10 +31,6 @@ void RecordD3d9dMute(BOOL mute) {
 }
 BOOL FakeIsDebuggerPresent() {
     return debuggerAttached;
-}
-AssertionAnswer FakePrompt(const char* caption, const char* text) {
-    prompts.emplace_back(caption, text);
-    return promptAnswer;
 }
 void CountTrap(int) {
     breakpointTraps = breakpointTraps + 1;
@@ -57,12 +49,11 @@ class DiagnosticsTest : public testing::Test {
         d3d9MuteCalls.clear();
         d3d9dMuteCalls.clear();
         debuggerAttached = FALSE;
-        promptAnswer = AssertionAnswer::No;
-        prompts.clear();
         breakpointTraps = 0;
+        SelectBackend(RuntimeBackend::Headless);
+        ResetHeadlessWindowing();
         RegisterModule("kernel32.dll", {{"IsDebuggerPresent", ToFarProc(&FakeIsDebuggerPresent)}});
         SetDebugOutputCapture([this](const char* text) { lines.emplace_back(text); });
-        SetAssertionPrompt(&FakePrompt);
         struct sigaction trap = {};
         trap.sa_handler = &CountTrap;
         sigaction(SIGTRAP, &trap, &savedTrap);
@@ -70,8 +61,8 @@ class DiagnosticsTest : public testing::Test {
 
     void TearDown() override {
         sigaction(SIGTRAP, &savedTrap, nullptr);
-        SetAssertionPrompt(nullptr);
         SetDebugOutputCapture({});
+        ResetHeadlessWindowing();
         ResetModuleTable();
         ClearSettings();
         diagnosticChannel = {};
@@ -214,19 +205,18 @@ TEST_F(DiagnosticsTest, WithoutAssertionModeAnAssertionOnlySendsItsMessage) {
     EXPECT_EQ(lines, (std::vector<std::string>{
                          "D3DX: Assertion failure! (texture.cpp 42): width > 0\r\n",
                          "D3DX: Assertion failure! (texture.cpp 43): height > 0\r\n"}));
-    EXPECT_TRUE(prompts.empty());
+    EXPECT_TRUE(RecordedMessageBoxes().empty());
     EXPECT_EQ(breakpointTraps, 0);
 }
 
 struct ActionCase {
     DWORD mode;
     BOOL debugger;
-    AssertionAnswer answer;  // of the prompt, when one is shown
+    int answer;  // given to the question when it is asked; 0: none queued
     bool asked;
     int result;  // 1 also means one breakpoint trap
     friend void PrintTo(const ActionCase& c, std::ostream* os) {
-        *os << "mode " << c.mode << (c.debugger ? " debugger" : " alone")
-            << (c.answer == AssertionAnswer::Yes ? " yes" : " no");
+        *os << "mode " << c.mode << (c.debugger ? " debugger" : " alone") << " answer " << c.answer;
     }
 };
 
@@ -236,125 +226,73 @@ class AssertionActionTest : public DiagnosticsTest,
 TEST_P(AssertionActionTest, ModeAndDebuggerChooseTheAction) {
     SetRegistryDword(kDirect3DSettingsKey, "D3DX", GetParam().mode);
     debuggerAttached = GetParam().debugger;
-    promptAnswer = GetParam().answer;
+    if (GetParam().answer != 0) {
+        QueueMessageBoxAnswer(GetParam().answer);
+    }
     EXPECT_EQ(ReportAssertion("filter.cpp", 7, "weight >= 0"), GetParam().result);
-    EXPECT_EQ(prompts.size(), GetParam().asked ? 1u : 0u);
+    EXPECT_EQ(RecordedMessageBoxes().size(), GetParam().asked ? 1u : 0u);
     EXPECT_EQ(breakpointTraps, GetParam().result);
     EXPECT_EQ(lines.size(), 1u);
 }
 
-constexpr auto Yes = AssertionAnswer::Yes;
-constexpr auto No = AssertionAnswer::No;
+// Without a queued answer the headless box answers with its default button.
+constexpr int kDefault = 0;
 
-INSTANTIATE_TEST_SUITE_P(Modes, AssertionActionTest,
-                         testing::Values(
-                             // With a debugger: 0 continues, 1 and 2 break, 3 asks.
-                             ActionCase{0, TRUE, Yes, false, 0}, ActionCase{1, TRUE, No, false, 1},
-                             ActionCase{2, TRUE, No, false, 1}, ActionCase{3, TRUE, Yes, true, 1},
-                             ActionCase{3, TRUE, No, true, 0},
-                             // Without one: 0 and 1 continue, 2 and 3 ask.
-                             ActionCase{0, FALSE, Yes, false, 0},
-                             ActionCase{1, FALSE, Yes, false, 0},
-                             ActionCase{2, FALSE, Yes, true, 1}, ActionCase{2, FALSE, No, true, 0},
-                             ActionCase{3, FALSE, Yes, true, 1}, ActionCase{3, FALSE, No, true, 0},
-                             // Modes outside 0..3 continue.
-                             ActionCase{4, TRUE, Yes, false, 0},
-                             ActionCase{0xFFFFFFFF, FALSE, Yes, false, 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Modes, AssertionActionTest,
+    testing::Values(
+        // With a debugger: 0 continues, 1 and 2 break, 3 asks.
+        ActionCase{0, TRUE, IDYES, false, 0}, ActionCase{1, TRUE, IDNO, false, 1},
+        ActionCase{2, TRUE, IDNO, false, 1}, ActionCase{3, TRUE, IDYES, true, 1},
+        ActionCase{3, TRUE, IDNO, true, 0}, ActionCase{3, TRUE, kDefault, true, 0},
+        // Without one: 0 and 1 continue, 2 and 3 ask.
+        ActionCase{0, FALSE, IDYES, false, 0}, ActionCase{1, FALSE, IDYES, false, 0},
+        ActionCase{2, FALSE, IDYES, true, 1}, ActionCase{2, FALSE, IDNO, true, 0},
+        ActionCase{2, FALSE, kDefault, true, 0}, ActionCase{3, FALSE, IDYES, true, 1},
+        ActionCase{3, FALSE, IDNO, true, 0},
+        // Modes outside 0..3 continue.
+        ActionCase{4, TRUE, IDYES, false, 0}, ActionCase{0xFFFFFFFF, FALSE, IDYES, false, 0}));
 
-TEST_F(DiagnosticsTest, PromptNamesTheFailedCheck) {
+TEST_F(DiagnosticsTest, QuestionIsATaskModalYesNoCancelBoxWithNoAsDefault) {
     SetRegistryDword(kDirect3DSettingsKey, "D3DX", 3);
     ReportAssertion("sprite.cpp", 118, "count <= capacity");
-    ASSERT_EQ(prompts.size(), 1u);
-    EXPECT_EQ(prompts[0].first, "D3DX Assertion Failure");
-    EXPECT_EQ(prompts[0].second,
+    ASSERT_EQ(RecordedMessageBoxes().size(), 1u);
+    const MessageBoxRecord& box = RecordedMessageBoxes()[0];
+    EXPECT_EQ(box.owner, nullptr);
+    EXPECT_EQ(box.caption, "D3DX Assertion Failure");
+    EXPECT_EQ(box.text,
               "sprite.cpp (118):\n\nD3DXASSERT(count <= capacity);\n\nDo you want to invoke the "
               "debugger?  Cancel will terminate the application");
+    EXPECT_EQ(box.type, 0x2113u);  // task modal, error icon, second button default, Yes/No/Cancel
+    EXPECT_EQ(box.answer, IDNO);
 }
 
-TEST_F(DiagnosticsTest, PromptTextIsCutTo255Characters) {
+TEST_F(DiagnosticsTest, QuestionTextIsCutTo255Characters) {
     SetRegistryDword(kDirect3DSettingsKey, "D3DX", 3);
     const std::string expression(300, 'e');
     ReportAssertion("dxt.cpp", 1, expression.c_str());
-    ASSERT_EQ(prompts.size(), 1u);
+    ASSERT_EQ(RecordedMessageBoxes().size(), 1u);
     const std::string head = "dxt.cpp (1):\n\nD3DXASSERT(";
-    EXPECT_EQ(prompts[0].second, head + std::string(255 - head.size(), 'e'));
+    EXPECT_EQ(RecordedMessageBoxes()[0].text, head + std::string(255 - head.size(), 'e'));
 }
 
 using DiagnosticsDeathTest = DiagnosticsTest;
 
 TEST_F(DiagnosticsDeathTest, CancelEndsTheProcess) {
     SetRegistryDword(kDirect3DSettingsKey, "D3DX", 2);
-    promptAnswer = AssertionAnswer::Cancel;
+    QueueMessageBoxAnswer(IDCANCEL);
     EXPECT_EXIT(ReportAssertion("pixel.cpp", 9, "false"), testing::ExitedWithCode(3),
                 "D3DX Assertion Failure; application terminated");
 }
-
-TEST_F(DiagnosticsDeathTest, DefaultPromptWithoutTerminalCancels) {
-    SetRegistryDword(kDirect3DSettingsKey, "D3DX", 3);
-    SetAssertionPrompt(nullptr);
-    EXPECT_EXIT(
-        {
-            setsid();  // a new session has no controlling terminal
-            ReportAssertion("pixel.cpp", 9, "x < width");
-        },
-        testing::ExitedWithCode(3),
-        "D3DX Assertion Failure\npixel.cpp \\(9\\):.*D3DXASSERT\\(x < width\\);.*No terminal.*"
-        "application terminated");
-}
-
-struct AnswerCase {
-    const char* typed;
-    AssertionAnswer answer;
-    int questions;
-    friend void PrintTo(const AnswerCase& c, std::ostream* os) {
-        std::string typed = c.typed;
-        for (char& ch : typed) {
-            ch = ch == '\n' ? '|' : ch;
-        }
-        *os << '"' << typed << '"';
-    }
-};
-
-class AnswerTest : public testing::TestWithParam<AnswerCase> {};
-
-TEST_P(AnswerTest, TypedLineGivesTheAnswer) {
-    std::FILE* input = std::tmpfile();
-    std::FILE* output = std::tmpfile();
-    ASSERT_NE(input, nullptr);
-    ASSERT_NE(output, nullptr);
-    std::fputs(GetParam().typed, input);
-    std::rewind(input);
-    EXPECT_EQ(ReadAssertionAnswer(input, output), GetParam().answer);
-    std::rewind(output);
-    int questions = 0;
-    for (int c = std::fgetc(output); c != EOF; c = std::fgetc(output)) {
-        questions += c == '?' ? 1 : 0;
-    }
-    EXPECT_EQ(questions, GetParam().questions);
-    std::fclose(input);
-    std::fclose(output);
-}
-
-INSTANTIATE_TEST_SUITE_P(Lines, AnswerTest,
-                         testing::Values(AnswerCase{"y\n", AssertionAnswer::Yes, 1},
-                                         AnswerCase{" YES \n", AssertionAnswer::Yes, 1},
-                                         AnswerCase{"n\n", AssertionAnswer::No, 1},
-                                         AnswerCase{"\n", AssertionAnswer::No,
-                                                    1},  // No is the default
-                                         AnswerCase{"c\n", AssertionAnswer::Cancel, 1},
-                                         AnswerCase{"Cancel", AssertionAnswer::Cancel, 1},
-                                         AnswerCase{"maybe\nyep\ny\n", AssertionAnswer::Yes, 3},
-                                         AnswerCase{"", AssertionAnswer::Cancel, 1},
-                                         AnswerCase{"what\n", AssertionAnswer::Cancel, 2}));
 
 TEST_F(DiagnosticsTest, Direct3DSettingIsReadOnlyWhenPresent) {
     DWORD value = 77;
     EXPECT_FALSE(ReadDirect3DSetting("DisableMMX", &value));
     EXPECT_EQ(value, 77u);
-    SetRegistryDword("Software\\Microsoft\\Direct3D", "disablemmx", 0);
+    SetRegistryDword("Software\\Direct3D", "disablemmx", 0);
     EXPECT_TRUE(ReadDirect3DSetting("DisableMMX", &value));
     EXPECT_EQ(value, 0u);
-    SetRegistryDword("Software\\Microsoft\\Direct3D\\Other", "DisablePSGP", 1);
+    SetRegistryDword("Software\\Direct3D\\Other", "DisablePSGP", 1);
     EXPECT_FALSE(ReadDirect3DSetting("DisablePSGP", &value));
     EXPECT_FALSE(ReadDirect3DSetting("DisableMMX", nullptr));
 }

@@ -275,4 +275,63 @@ TEST(SoundSdlTest, BothEffectsPlayTogetherThroughTheMixer) {
     SelectBackend(RuntimeBackend::Headless);
 }
 
+// A machine whose audio cannot be opened still starts the game: the sounds
+// play silently and stderr gets exactly one warning line, nothing from the
+// audio libraries underneath.
+struct NoAudioCase {
+    const char* name;
+    const char* driver;        // SDL_AUDIODRIVER
+    bool emptyAlsaConfig;      // ALSA sees no device at all
+    const char* reasonInText;  // part of the reason the warning gives
+};
+
+class NoAudioDeviceTest : public testing::TestWithParam<NoAudioCase> {};
+
+TEST_P(NoAudioDeviceTest, SoundsPlaySilentlyAfterOneWarningLine) {
+    const NoAudioCase& param = GetParam();
+    char alsaConfig[] = "/tmp/vellorn_alsa_XXXXXX";
+    const int configFile = mkstemp(alsaConfig);
+    ASSERT_GE(configFile, 0);
+    close(configFile);
+    setenv("SDL_AUDIODRIVER", param.driver, 1);
+    if (param.emptyAlsaConfig) {
+        setenv("ALSA_CONFIG_PATH", alsaConfig, 1);
+    }
+    SelectBackend(RuntimeBackend::Sdl);
+    char saved[PATH_MAX];
+    ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
+    ASSERT_EQ(chdir(AssetsDirectory().c_str()), 0);
+
+    testing::internal::CaptureStderr();
+    const HRESULT result = InitSound();
+    PlaySoundEffect(0);
+    PlaySoundEffect(1);
+    const int playing = PlayingVoiceCount();
+    const bool played =
+        soundBank.segmentStates[0] != nullptr && soundBank.segmentStates[1] != nullptr;
+    ShutdownSound();
+    const std::string errors = testing::internal::GetCapturedStderr();
+
+    ASSERT_EQ(chdir(saved), 0);
+    unsetenv("ALSA_CONFIG_PATH");
+    unsetenv("SDL_AUDIODRIVER");
+    unlink(alsaConfig);
+    SelectBackend(RuntimeBackend::Headless);
+
+    EXPECT_EQ(result, S_OK);
+    EXPECT_EQ(playing, 2);
+    EXPECT_TRUE(played);
+    EXPECT_EQ(LiveDirectMusicObjects(), 0);
+    EXPECT_EQ(errors.find("DirectMusic: warning: "), 0u) << errors;
+    EXPECT_NE(errors.find(param.reasonInText), std::string::npos) << errors;
+    EXPECT_NE(errors.find("sounds play silently"), std::string::npos) << errors;
+    EXPECT_EQ(errors.find('\n'), errors.size() - 1) << errors;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Machines, NoAudioDeviceTest,
+    testing::Values(NoAudioCase{"UnknownDriver", "no-such-driver", false, "no-such-driver"},
+                    NoAudioCase{"AlsaWithoutDevice", "alsa", true, "ALSA"}),
+    [](const testing::TestParamInfo<NoAudioCase>& info) { return info.param.name; });
+
 }  // namespace

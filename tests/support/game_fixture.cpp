@@ -7,7 +7,7 @@
 void ResetGame() {
     gameState = InitialGameState();
     SeedRandom(1);
-    PlayedSounds().clear();
+    ResetPlayedSounds();
     windowActive = 1;
 }
 

@@ -11,7 +11,6 @@
 
 #include "platform/diagnostics.h"
 #include "runtime/win32/debug_output.h"
-#include "texture/format_info.h"
 #include "texture/image_readers.h"
 #include "texture/load_image.h"
 #include "texture/png_writer.h"
@@ -400,23 +399,6 @@ TEST_F(PngReaderTest, WarningsLetDecodingGoOnAndForeignBytesAreRefusedQuietly) {
     }
     EXPECT_EQ(Messages(), (std::vector<std::string>{"LoadPNG: read error"}))
         << "only the lone 0x89, which matches the signature as far as it goes, is read";
-}
-
-// The dispatcher describes a PNG with its own file format and the published
-// format the private 16-bit ones stand for.
-TEST_F(PngReaderTest, TheDispatcherDescribesAPng) {
-    const Bytes file = WritePng(Spec(1, 16, PNG_COLOR_TYPE_GRAY_ALPHA, {1, 2, 3, 4}));
-    DecodedImage image;
-    D3DXIMAGE_INFO info{};
-    ASSERT_EQ(
-        LoadImageFromMemory(&image, file.data(), static_cast<UINT>(file.size()), &info, false),
-        S_OK);
-    EXPECT_EQ(image.format, D3DFMT_PRIVATE_AL16);
-    EXPECT_EQ(info.Format, D3DFMT_A8L8);
-    EXPECT_EQ(info.ImageFileFormat, D3DXIFF_PNG);
-    EXPECT_EQ(info.ResourceType, D3DRTYPE_TEXTURE);
-    EXPECT_EQ(info.MipLevels, 1u);
-    EXPECT_EQ(image.pixels, nullptr);
 }
 
 // The shape of the game's sprite atlas: 512 x 64 truecolour on an opaque

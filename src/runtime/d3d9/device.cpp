@@ -9,6 +9,7 @@
 #include <mutex>
 #include <new>
 
+#include "runtime/call_journal.h"
 #include "runtime/d3d9/direct3d.h"
 #include "runtime/d3d9/resources.h"
 #include "runtime/d3d9/runtime_services.h"
@@ -163,6 +164,7 @@ ULONG Device::Release() {
         backBuffer_.Reset();
         delete this;
     }
+    JournalCall("Device", "Release", static_cast<long>(left));
     return left;
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "runtime/call_journal.h"
 #include "runtime/d3d9/device.h"
 #include "runtime/d3d9/device_control.h"
 #include "runtime/d3d9/runtime_services.h"
@@ -22,6 +23,12 @@ bool DeviceTypeAvailable(const DeviceProfile& profile, D3DDEVTYPE type) {
 class Direct3D final : public ComObject<IDirect3D9, IID_IDirect3D9> {
   public:
     Direct3D() : profile_(ActiveDeviceProfile()) {}
+
+    ULONG Release() override {
+        const ULONG left = ComObject::Release();
+        JournalCall("Direct3D", "Release", static_cast<long>(left));
+        return left;
+    }
 
     UINT GetAdapterCount() override {
         HRESULT ignored = S_OK;
@@ -234,7 +241,11 @@ HRESULT CompletePresentParameters(const DeviceProfile& profile, HWND focusWindow
 }
 
 IDirect3D9* Direct3DCreate9(UINT sdkVersion) {
-    if ((sdkVersion & 0x7FFFFFFFu) != D3D_SDK_VERSION) {
+    // An injected fault stands for a machine without a usable runtime: the
+    // object is not made, whatever the code.
+    HRESULT ignored = S_OK;
+    if (TakeInjectedFault("Direct3DCreate9", &ignored) ||
+        (sdkVersion & 0x7FFFFFFFu) != D3D_SDK_VERSION) {
         return nullptr;
     }
     RegisterRuntimeModule();

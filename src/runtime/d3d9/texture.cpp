@@ -1,5 +1,6 @@
 #include <new>
 
+#include "runtime/call_journal.h"
 #include "runtime/d3d9/texel_decoders.h"
 #include "runtime/d3d9/textures.h"
 
@@ -28,6 +29,12 @@ HRESULT TextureObject::Create(DeviceContext& device, const TextureRequest& reque
     object->ReportCreated();
     *texture = object.release();
     return S_OK;
+}
+
+ULONG TextureObject::Release() {
+    const ULONG left = ReleaseReference();
+    JournalCall("Texture", "Release", static_cast<long>(left));
+    return left;
 }
 
 HRESULT TextureObject::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) {

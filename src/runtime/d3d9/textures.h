@@ -146,6 +146,8 @@ class TextureObject final
     static HRESULT Create(DeviceContext& device, const TextureRequest& request,
                           IDirect3DTexture9** texture);
 
+    // Releases like every device child, and says so in the call journal.
+    ULONG Release() override;
     HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override;
     HRESULT GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) override;
     HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) override;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "runtime/backend.h"
+#include "runtime/call_journal.h"
 #include "runtime/dinput/headless_input.h"
 #include "runtime/dinput/input_device.h"
 #include "runtime/dinput/input_source.h"
@@ -55,6 +56,12 @@ class DirectInput final : public ComObject<IDirectInput8A, IID_IDirectInput8A> {
         CountInputObject(1);
     }
     ~DirectInput() override { CountInputObject(-1); }
+
+    ULONG Release() override {
+        const ULONG left = ComObject::Release();
+        JournalCall("DirectInput", "Release", static_cast<long>(left));
+        return left;
+    }
 
     HRESULT CreateDevice(REFGUID instance, LPDIRECTINPUTDEVICE8A* device,
                          IUnknown* outer) override {

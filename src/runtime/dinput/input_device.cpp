@@ -6,6 +6,7 @@
 #include <new>
 #include <utility>
 
+#include "runtime/call_journal.h"
 #include "runtime/dinput/scancode_table.h"
 #include "vellorn/com_object.h"
 #include "vellorn/win32_window.h"
@@ -55,6 +56,13 @@ class InputDevice final : public ComObject<IDirectInputDevice8A, IID_IDirectInpu
         }
     }
     ~InputDevice() override { CountInputObject(-1); }
+
+    ULONG Release() override {
+        const char* name = JournalName();
+        const ULONG left = ComObject::Release();
+        JournalCall(name, "Release", static_cast<long>(left));
+        return left;
+    }
 
     HRESULT GetCapabilities(LPDIDEVCAPS caps) override {
         if (caps == nullptr || caps->dwSize != sizeof(DIDEVCAPS)) {
@@ -157,6 +165,7 @@ class InputDevice final : public ComObject<IDirectInputDevice8A, IID_IDirectInpu
     }
 
     HRESULT Unacquire() override {
+        JournalCall(JournalName(), "Unacquire");
         if (!acquired_) {
             return DI_NOEFFECT;
         }
@@ -238,6 +247,9 @@ class InputDevice final : public ComObject<IDirectInputDevice8A, IID_IDirectInpu
         LONG min;
         LONG max;
     };
+
+    // The device's name in the call journal.
+    const char* JournalName() const { return source_->IsKeyboard() ? "Keyboard" : "Controller"; }
 
     DWORD DeviceType() const {
         if (source_->IsKeyboard()) {

@@ -28,6 +28,7 @@ class AudioOutput {
 };
 
 // Both return null (with a line on the debugger output) when the output
-// cannot be opened.
+// cannot be opened. Without a usable audio device the SDL output opens on
+// SDL's silent driver instead, after one warning line.
 std::unique_ptr<AudioOutput> OpenHeadlessAudioOutput();
 std::unique_ptr<AudioOutput> OpenSdlAudioOutput();

@@ -3,6 +3,7 @@
 // busy the channel count grows, so no play ever cuts off another.
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <dlfcn.h>
 
 #include <cstring>
 #include <map>
@@ -31,17 +32,66 @@ void ReportSdlError(const char* what) {
     OutputDebugStringA(text.c_str());
 }
 
+// The ALSA library writes its own lines to stderr when it cannot open a
+// device, several for one failed open. SDL reports the failure itself, so
+// when SDL's ALSA driver has loaded the library its messages are dropped.
+using AlsaErrorHandler = void (*)(const char* file, int line, const char* function, int error,
+                                  const char* format, ...);
+
+void DropAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
+
+void QuietAlsaLibrary() {
+    void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_NOLOAD);
+    if (alsa == nullptr) {
+        return;
+    }
+    auto* setHandler =
+        reinterpret_cast<int (*)(AlsaErrorHandler)>(dlsym(alsa, "snd_lib_error_set_handler"));
+    if (setHandler != nullptr) {
+        setHandler(DropAlsaMessage);
+    }
+    dlclose(alsa);
+}
+
+// Starts SDL audio and opens the mixer on the driver SDL picks; on failure
+// leaves SDL audio stopped and says why in reason.
+bool OpenMixer(std::string* reason) {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        *reason = std::string("cannot start SDL audio: ") + SDL_GetError();
+        return false;
+    }
+    QuietAlsaLibrary();
+    if (Mix_OpenAudio(kDeviceRate, AUDIO_S16SYS, kDeviceChannels, kDeviceBufferFrames) != 0) {
+        *reason = std::string("cannot open the audio device: ") + SDL_GetError();
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return false;
+    }
+    return true;
+}
+
+// The mixer on SDL's dummy driver, which consumes the mix in real time and
+// plays nothing: sounds start, overlap and end as they would on a device.
+bool OpenSilentMixer(std::string* reason) {
+    SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+    const bool opened = OpenMixer(reason);
+    SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+    return opened;
+}
+
 class SdlAudioOutput final : public AudioOutput {
   public:
+    // A machine without a usable audio device still plays: silently, after
+    // one warning.
     bool Open() {
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-            ReportSdlError("cannot start SDL audio");
-            return false;
-        }
-        if (Mix_OpenAudio(kDeviceRate, AUDIO_S16SYS, kDeviceChannels, kDeviceBufferFrames) != 0) {
-            ReportSdlError("cannot open the audio device");
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
-            return false;
+        std::string reason;
+        if (!OpenMixer(&reason)) {
+            std::string silentReason;
+            if (!OpenSilentMixer(&silentReason)) {
+                OutputDebugStringA(("DirectMusic: " + reason + "; " + silentReason + "\n").c_str());
+                return false;
+            }
+            OutputDebugStringA(
+                ("DirectMusic: warning: " + reason + "; sounds play silently\n").c_str());
         }
         open_ = true;
         sdlOutputOpen = true;

@@ -52,9 +52,13 @@ std::map<std::string, FARPROC> Kernel32Exports() {
 
 class ModuleTable {
   public:
-    ModuleTable() { Reset(); }
+    ModuleTable() : program_(NewHandle()) { Reset(); }
 
     std::mutex mutex;
+
+    // The program's own module: its handle is the instance the program runs
+    // as, valid for the whole process and never removed.
+    HMODULE Program() const { return program_; }
 
     void Reset() {
         modules_.clear();
@@ -101,8 +105,9 @@ class ModuleTable {
         return handle;
     }
 
-    std::map<std::string, Module> modules_;
     std::uintptr_t nextHandle_ = 0x10000000;
+    const HMODULE program_;
+    std::map<std::string, Module> modules_;
 };
 
 ModuleTable& TheTable() {
@@ -149,10 +154,11 @@ int ModuleReferenceCount(const char* name) {
 }
 
 HMODULE GetModuleHandleA(LPCSTR moduleName) {
-    if (moduleName == nullptr) {
-        return nullptr;
-    }
     return WithTable([&](ModuleTable& table) -> HMODULE {
+        // No name asks for the module the process was started from.
+        if (moduleName == nullptr) {
+            return table.Program();
+        }
         const Module* module = table.Find(ModuleKey(moduleName));
         return module != nullptr ? module->handle : nullptr;
     });

@@ -3,6 +3,9 @@
 // exports; GetModuleHandleA, LoadLibraryA and GetProcAddress then find them.
 // Only registered modules count as loaded, and LoadLibraryA loads nothing
 // else. "kernel32.dll" is always present and exports "IsDebuggerPresent".
+// GetModuleHandleA(nullptr) answers the program's own module, whose handle is
+// the instance handle the program runs as: the same for the whole process,
+// distinct from every library's, and exporting nothing.
 #pragma once
 
 #include <initializer_list>

@@ -132,8 +132,9 @@ void PumpSdlEvents() {
             HandleKeyEvent(event.key);
         }
     }
-    // Everything else but the game-controller events (which the input
-    // runtime reads) would only pile up in SDL's queue.
-    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_JOYAXISMOTION - 1);
-    SDL_FlushEvents(SDL_FINGERDOWN, SDL_USEREVENT - 1);
+    // Nothing else in the program reads SDL's queue: the input runtime polls
+    // the keyboard and controller state. Whatever is left would pile up until
+    // the queue is full and window and key events are dropped (a controller
+    // queues two events for every change of a stick).
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
 }

@@ -22,8 +22,8 @@ bool GetSdlDesktopSize(int* width, int* height);
 // Takes the window and keyboard events waiting in SDL's queue and turns them
 // into window messages: focus into WM_ACTIVATE, keys into WM_KEYDOWN and
 // WM_KEYUP, the close button into WM_CLOSE, minimise and restore into the
-// window's minimised state. Game-controller events stay queued for the input
-// runtime; other events are discarded.
+// window's minimised state. Every other event is discarded: the input runtime
+// reads the keyboard and controllers by polling their state.
 void PumpSdlEvents();
 
 // The virtual-key code of an SDL key, or 0 for keys without one.

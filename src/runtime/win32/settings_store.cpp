@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr const char* kDirect3DKey = "Software\\Microsoft\\Direct3D";
+constexpr const char* kDirect3DKey = "Software\\Direct3D";
 
 enum class Destination { Profile, Registry };
 

@@ -15,7 +15,7 @@
 void SetProfileInt(const char* section, const char* key, int value);
 
 // Stores value as the REG_DWORD value valueName of the key keyPath below
-// HKEY_LOCAL_MACHINE (for example "Software\\Microsoft\\Direct3D").
+// HKEY_LOCAL_MACHINE (for example "Software\\Direct3D").
 void SetRegistryDword(const char* keyPath, const char* valueName, DWORD value);
 
 // Empties the store. The environment is not read again afterwards, so a test

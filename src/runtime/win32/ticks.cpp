@@ -8,11 +8,16 @@
 namespace {
 
 TickSource tickSource = nullptr;
+SleepHandler sleepHandler = nullptr;
 
 }  // namespace
 
 void SetTickSource(TickSource source) {
     tickSource = source;
+}
+
+void SetSleepHandler(SleepHandler handler) {
+    sleepHandler = handler;
 }
 
 DWORD GetTickCount() {
@@ -26,5 +31,9 @@ DWORD GetTickCount() {
 }
 
 void Sleep(DWORD milliseconds) {
+    if (sleepHandler != nullptr) {
+        sleepHandler(milliseconds);
+        return;
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }

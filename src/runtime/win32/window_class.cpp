@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/call_journal.h"
 #include "runtime/win32/window_system.h"
 
 namespace {
@@ -85,6 +86,7 @@ BOOL UnregisterClassA(LPCSTR className, HINSTANCE instance) {
     if (found == Classes().classes.end() || ClassHasWindows(found->name, found->instance)) {
         return FALSE;
     }
+    JournalCall(("WindowClass(" + found->name + ")").c_str(), "Unregister");
     Classes().classes.erase(found);
     return TRUE;
 }

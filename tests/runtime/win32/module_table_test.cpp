@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "vellorn/win32_system.h"
+#include "vellorn/win32_window.h"
 
 namespace {
 
@@ -39,8 +40,18 @@ TEST_F(ModuleTableTest, UnregisteredModulesAreNeitherFoundNorLoaded) {
     EXPECT_EQ(LoadLibraryA("d3d9.dll"), nullptr);
     EXPECT_EQ(GetModuleHandleA("d3d9.dll"), nullptr);
     EXPECT_EQ(ModuleReferenceCount("d3d9.dll"), 0);
-    EXPECT_EQ(GetModuleHandleA(nullptr), nullptr);
     EXPECT_EQ(LoadLibraryA(nullptr), nullptr);
+}
+
+TEST_F(ModuleTableTest, NoNameFindsTheProgramsOwnModule) {
+    const HMODULE program = GetModuleHandleA(nullptr);
+    ASSERT_NE(program, nullptr);
+    EXPECT_NE(program, GetModuleHandleA("kernel32.dll"));
+    EXPECT_EQ(GetProcAddress(program, "IsDebuggerPresent"), nullptr);
+    // The program's resources are found through it.
+    EXPECT_NE(LoadIconA(program, MAKEINTRESOURCEA(101)), nullptr);
+    ResetModuleTable();
+    EXPECT_EQ(GetModuleHandleA(nullptr), program);
 }
 
 TEST_F(ModuleTableTest, RegisteredModuleIsFoundLoadedAndCounted) {

@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr const char* kDirect3DKey = "Software\\Microsoft\\Direct3D";
+constexpr const char* kDirect3DKey = "Software\\Direct3D";
 constexpr const char* kVariables[] = {
     "VELLORN_D3DX_DEBUG",  "VELLORN_D3DX_DONOTMUTE", "VELLORN_D3DX_ASSERT",
     "VELLORN_DISABLE_MMX", "VELLORN_DISABLE_PSGP",   "VELLORN_DISABLE_D3DX_PSGP",
@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
                     OpenCase{kDirect3DKey, ERROR_SUCCESS},  // known even without values
                     OpenCase{"", ERROR_SUCCESS},            // the root itself
                     OpenCase{"Software\\Vell", ERROR_FILE_NOT_FOUND},
-                    OpenCase{"Software\\Microsoft\\Direct3D\\Drivers", ERROR_FILE_NOT_FOUND}));
+                    OpenCase{"Software\\Direct3D\\Drivers", ERROR_FILE_NOT_FOUND}));
 
 struct BufferCase {
     DWORD capacity;
@@ -138,7 +138,7 @@ TEST_F(SettingsStoreTest, QueriesWithoutBufferBadArgumentsAndDeadHandles) {
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "software", 0, KEY_READ, &key), ERROR_SUCCESS);
     HKEY direct3D = nullptr;  // opened relative to an open key
-    ASSERT_EQ(RegOpenKeyExA(key, "Microsoft\\Direct3D", 0, KEY_READ, &direct3D), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExA(key, "Direct3D", 0, KEY_READ, &direct3D), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
     DWORD value = 0;
     DWORD size = 0;
@@ -156,7 +156,7 @@ TEST_F(SettingsStoreTest, QueriesWithoutBufferBadArgumentsAndDeadHandles) {
     EXPECT_EQ(RegCloseKey(direct3D), ERROR_SUCCESS);
     // A closed handle stays dead.
     EXPECT_EQ(RegQueryValueExA(key, "D3DX", nullptr, nullptr, data, &size), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(RegOpenKeyExA(key, "Microsoft", 0, KEY_READ, &direct3D), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegOpenKeyExA(key, "Direct3D", 0, KEY_READ, &direct3D), ERROR_INVALID_HANDLE);
     EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
 }
 

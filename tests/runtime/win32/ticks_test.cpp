@@ -25,4 +25,21 @@ TEST(TicksTest, InstalledSourceReplacesTheClockUntilRemoved) {
     EXPECT_NE(GetTickCount(), 0xFFFFFFF0u);
 }
 
+DWORD slept = 0;
+void RecordSleep(DWORD milliseconds) {
+    slept += milliseconds;
+}
+
+TEST(TicksTest, InstalledSleepRunsInsteadOfWaitingUntilRemoved) {
+    SetSleepHandler(RecordSleep);
+    const DWORD before = GetTickCount();
+    Sleep(2000);
+    Sleep(500);
+    EXPECT_EQ(slept, 2500u);
+    EXPECT_LT(GetTickCount() - before, 1000u) << "the handler replaces the wait";
+    SetSleepHandler(nullptr);
+    Sleep(1);
+    EXPECT_EQ(slept, 2500u);
+}
+
 }  // namespace
