@@ -23,7 +23,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A deterministic pattern of width x height samples of rowBytes bytes a row.
+// height rows of rowBytes bytes each in a deterministic pattern.
 std::vector<Bytes> PatternRows(std::size_t rowBytes, std::size_t height) {
     std::vector<Bytes> rows(height, Bytes(rowBytes));
     for (std::size_t y = 0; y < height; ++y) {
