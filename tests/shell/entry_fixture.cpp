@@ -1,0 +1,112 @@
+#include "entry_fixture.h"
+
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
+
+#include "fixed_calendar_time.h"
+#include "game/game_state.h"
+#include "platform/input_devices.h"
+#include "platform/sound.h"
+#include "runtime/backend.h"
+#include "runtime/call_journal.h"
+#include "runtime/d3d9/device_control.h"
+#include "runtime/dinput/headless_input.h"
+#include "runtime/dmusic/headless_audio.h"
+#include "runtime/win32/headless_window.h"
+#include "runtime/win32/ticks.h"
+#include "shell/entry.h"
+#include "shell/shutdown.h"
+#include "shell/window.h"
+
+Script script;
+
+namespace {
+
+DWORD ScriptTicks() {
+    return script.now;
+}
+
+void ScriptSleep(DWORD milliseconds) {
+    script.now += milliseconds;
+    ++script.frames;
+    if (script.frames > script.frameLimit) {
+        ADD_FAILURE() << "the game did not end";
+        HeadlessClickClose(mainWindow);
+        return;
+    }
+    if (script.onFrame) {
+        script.onFrame(script.frames);
+    }
+}
+
+// The committed assets, found from this source file's place in the tree.
+std::string AssetsDirectory() {
+    const std::string file = __FILE__;
+    return file.substr(0, file.rfind("/tests/")) + "/assets";
+}
+
+}  // namespace
+
+void CopyAssetsTo(const std::string& directory) {
+    for (const char* name : {"bitmap.png", "wave01.wav", "wave02.wav"}) {
+        std::filesystem::copy_file(AssetsDirectory() + "/" + name, directory + "/" + name);
+    }
+}
+
+std::vector<std::string> PlayedSoundFiles() {
+    std::vector<std::string> sounds;
+    for (const HeadlessPlay& play : HeadlessPlays()) {
+        sounds.push_back(std::filesystem::path(play.sound).filename());
+    }
+    return sounds;
+}
+
+void EntryTest::SetUp() {
+    SelectBackend(RuntimeBackend::Headless);
+    ResetHeadlessWindowing();
+    ResetDeviceControl();
+    ResetHeadlessInput();
+    ClearDirectMusicFaults();
+    ClearHeadlessPlays();
+    gameState = InitialGameState();
+    mainWindow = nullptr;
+    windowActive = 0;
+    script = Script{};
+    SetTickSource(ScriptTicks);
+    SetSleepHandler(ScriptSleep);
+    FixCalendarTime(kCalendarTime);
+
+    char saved[PATH_MAX];
+    ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
+    saved_ = saved;
+    char pattern[] = "/tmp/vellorn_entry_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    directory_ = pattern;
+    CopyAssetsTo(directory_);
+    ASSERT_EQ(chdir(directory_.c_str()), 0);
+}
+
+void EntryTest::TearDown() {
+    SetCallJournal(nullptr);
+    SetDirectMusicCallLog(nullptr);
+    // A failed start-up leaves what it made; the shutdown takes any state.
+    ShutDown(kInstance);
+    EXPECT_EQ(LiveInputObjectCount(), 0);
+    EXPECT_EQ(LiveDirectMusicObjects(), 0);
+    FixCalendarTime(std::nullopt);
+    SetSleepHandler(nullptr);
+    SetTickSource(nullptr);
+    ResetHeadlessWindowing();
+    ResetDeviceControl();
+    ResetHeadlessInput();
+    ClearDirectMusicFaults();
+    ASSERT_EQ(chdir(saved_.c_str()), 0);
+    std::filesystem::remove_all(directory_);
+}
+
+int EntryTest::RunGame() {
+    char commandLine[] = "";
+    return WinMain(kInstance, nullptr, commandLine, SW_SHOWNORMAL);
+}
