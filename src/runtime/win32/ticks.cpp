@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "runtime/win32/run_script.h"
 #include "vellorn/win32_system.h"
 
 namespace {
@@ -21,6 +22,8 @@ void SetSleepHandler(SleepHandler handler) {
 }
 
 DWORD GetTickCount() {
+    // A scripted run named by the environment installs its clock now.
+    ActiveRunScript();
     if (tickSource != nullptr) {
         return tickSource();
     }
@@ -31,6 +34,7 @@ DWORD GetTickCount() {
 }
 
 void Sleep(DWORD milliseconds) {
+    ActiveRunScript();
     if (sleepHandler != nullptr) {
         sleepHandler(milliseconds);
         return;
