@@ -10,8 +10,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <climits>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -20,7 +18,6 @@
 #include "platform/graphics.h"
 #include "platform/input_devices.h"
 #include "platform/sound.h"
-#include "runtime/backend.h"
 #include "runtime/call_journal.h"
 #include "runtime/d3d9/device_control.h"
 #include "runtime/dinput/headless_input.h"
@@ -28,8 +25,8 @@
 #include "runtime/win32/headless_window.h"
 #include "runtime/win32/ticks.h"
 #include "runtime/win32/window_system.h"
-#include "shell/shutdown.h"
 #include "shell/window.h"
+#include "support/entry_fixture.h"
 #include "vellorn/win32_system.h"
 
 namespace {
@@ -69,69 +66,14 @@ void ScriptSleep(DWORD milliseconds) {
     }
 }
 
-// The committed assets, found from this source file's place in the tree.
-std::string AssetsDirectory() {
-    const std::string file = __FILE__;
-    return file.substr(0, file.rfind("/tests/")) + "/assets";
-}
-
-void CopyAssetsTo(const std::string& directory) {
-    for (const char* name : {"bitmap.png", "wave01.wav", "wave02.wav"}) {
-        std::filesystem::copy_file(AssetsDirectory() + "/" + name, directory + "/" + name);
-    }
-}
-
-class EntryTest : public testing::Test {
+class EntryTest : public EntryFixture {
   protected:
     void SetUp() override {
-        SelectBackend(RuntimeBackend::Headless);
-        ResetHeadlessWindowing();
-        ResetDeviceControl();
-        ResetHeadlessInput();
-        ClearDirectMusicFaults();
-        ClearHeadlessPlays();
-        gameState = InitialGameState();
-        mainWindow = nullptr;
-        windowActive = 0;
+        EntryFixture::SetUp();
         script = Script{};
         SetTickSource(ScriptTicks);
         SetSleepHandler(ScriptSleep);
-
-        char saved[PATH_MAX];
-        ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
-        saved_ = saved;
-        char pattern[] = "/tmp/vellorn_entry_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        directory_ = pattern;
-        CopyAssetsTo(directory_);
-        ASSERT_EQ(chdir(directory_.c_str()), 0);
     }
-
-    void TearDown() override {
-        SetCallJournal(nullptr);
-        SetDirectMusicCallLog(nullptr);
-        // A failed start-up leaves what it made; the shutdown takes any state.
-        ShutDown(kInstance);
-        EXPECT_EQ(LiveInputObjectCount(), 0);
-        EXPECT_EQ(LiveDirectMusicObjects(), 0);
-        SetSleepHandler(nullptr);
-        SetTickSource(nullptr);
-        ResetHeadlessWindowing();
-        ResetDeviceControl();
-        ResetHeadlessInput();
-        ClearDirectMusicFaults();
-        ASSERT_EQ(chdir(saved_.c_str()), 0);
-        std::filesystem::remove_all(directory_);
-    }
-
-    static int RunGame() {
-        char commandLine[] = "";
-        return WinMain(kInstance, nullptr, commandLine, SW_SHOWNORMAL);
-    }
-
-    static inline const HINSTANCE kInstance = GetModuleHandleA(nullptr);
-    std::string saved_;
-    std::string directory_;
 };
 
 // ---- start-up failures ----
