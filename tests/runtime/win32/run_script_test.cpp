@@ -17,6 +17,7 @@
 namespace {
 
 struct ParseCase {
+    const char* name;
     const char* text;
     bool valid;
     std::optional<std::time_t> time;
@@ -24,28 +25,30 @@ struct ParseCase {
 };
 
 const ParseCase kParseCases[] = {
-    {"", true, std::nullopt, {}},
-    {"time=1700000000", true, 1700000000, {}},
-    {" Right : 1-30 , Escape:60 ,time=5,",
+    {"Empty", "", true, std::nullopt, {}},
+    {"TimeOnly", "time=1700000000", true, 1700000000, {}},
+    {"SpacesAndEmptyItems",
+     " Right : 1-30 , Escape:60 ,time=5,",
      true,
      5,
      {{SDL_SCANCODE_RIGHT, VK_RIGHT, 1, 30}, {SDL_SCANCODE_ESCAPE, VK_ESCAPE, 60, 60}}},
-    {"Left Shift:2-3,A:4,Keypad 5:7",
+    {"NamesWithSpacesAndLetters",
+     "Left Shift:2-3,A:4,Keypad 5:7",
      true,
      std::nullopt,
      {{SDL_SCANCODE_LSHIFT, VK_SHIFT, 2, 3},
       {SDL_SCANCODE_A, 'A', 4, 4},
       {SDL_SCANCODE_KP_5, VK_NUMPAD0 + 5, 7, 7}}},
-    {"F13:1", true, std::nullopt, {{SDL_SCANCODE_F13, 0, 1, 1}}},
-    {"time=", false, {}, {}},
-    {"time=12s", false, {}, {}},
-    {"Right", false, {}, {}},
-    {"Nokey:1", false, {}, {}},
-    {"Right:0", false, {}, {}},
-    {"Right:5-4", false, {}, {}},
-    {"Right:1-", false, {}, {}},
-    {"Right:-3", false, {}, {}},
-    {"Right:99999999999", false, {}, {}},
+    {"KeyWithoutVirtualKey", "F13:1", true, std::nullopt, {{SDL_SCANCODE_F13, 0, 1, 1}}},
+    {"TimeWithoutValue", "time=", false, {}, {}},
+    {"TimeWithUnit", "time=12s", false, {}, {}},
+    {"KeyWithoutFrames", "Right", false, {}, {}},
+    {"UnknownKey", "Nokey:1", false, {}, {}},
+    {"FrameZero", "Right:0", false, {}, {}},
+    {"FramesBackwards", "Right:5-4", false, {}, {}},
+    {"OpenRange", "Right:1-", false, {}, {}},
+    {"NegativeFrame", "Right:-3", false, {}, {}},
+    {"FrameOverflow", "Right:99999999999", false, {}, {}},
 };
 
 class ParseRunScriptTest : public testing::TestWithParam<ParseCase> {};
@@ -65,7 +68,8 @@ TEST_P(ParseRunScriptTest, ReadsItemsOrNamesTheFault) {
     EXPECT_EQ(script.keys, c.keys);
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, ParseRunScriptTest, testing::ValuesIn(kParseCases));
+INSTANTIATE_TEST_SUITE_P(Texts, ParseRunScriptTest, testing::ValuesIn(kParseCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 std::vector<MSG> DrainKeyMessages() {
     std::vector<MSG> taken;
