@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "entry_fixture.h"
 #include "game/game_state.h"
 #include "platform/graphics.h"
 #include "platform/input_devices.h"
@@ -22,6 +21,7 @@
 #include "runtime/win32/headless_window.h"
 #include "runtime/win32/window_system.h"
 #include "shell/window.h"
+#include "support/entry_fixture.h"
 #include "vellorn/win32_system.h"
 
 namespace {
@@ -31,6 +31,8 @@ constexpr const char* kApplicationText = "アプリケーションの初期化�
 constexpr const char* kGraphicsText = "DirectX Graphicsの初期化を失敗しました(´･ω･`)";
 constexpr const char* kInputText = "DirectX Inputの初期化を失敗しました(´･ω･`)";
 constexpr const char* kMusicText = "DirectX Musicの初期化を失敗しました(´･ω･`)";
+
+using EntryTest = EntryFixture;
 
 // ---- start-up failures ----
 

@@ -10,14 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "entry_fixture.h"
-#include "fixed_calendar_time.h"
 #include "game/game_state.h"
 #include "game/maze.h"
 #include "game/random.h"
 #include "runtime/dinput/headless_input.h"
 #include "runtime/win32/headless_window.h"
 #include "shell/window.h"
+#include "support/entry_fixture.h"
 #include "support/maze_route.h"
 
 namespace {
@@ -50,7 +49,7 @@ bool SameWalls(const MazeGrid& a, const MazeGrid& b) {
            std::memcmp(a.vWalls, b.vWalls, sizeof a.vWalls) == 0;
 }
 
-class PlayTest : public EntryTest {};
+using PlayTest = EntryFixture;
 
 TEST_F(PlayTest, EntrySeedsTheGameWithTheCalendarTime) {
     SeedRandom(static_cast<std::uint32_t>(kCalendarTime));

@@ -10,6 +10,10 @@
 //
 //   vellorn_soak SECONDS [SEED] [GROWTH_BOUND_KIB]
 //
+// SEED drives the random input and is also the calendar time the game reads
+// (through a scripted run), so that the game's mazes and enemies follow from
+// it too and a run with the same seed plays the same game.
+//
 // Run it in a directory that holds bitmap.png, wave01.wav and wave02.wav
 // (scripts/soak does). The resident set is sampled after a warm-up (a tenth
 // of the time), at the middle and at the end; the exit code is 0 when the
@@ -31,6 +35,7 @@
 #include "runtime/dinput/headless_input.h"
 #include "runtime/dmusic/headless_audio.h"
 #include "runtime/win32/headless_window.h"
+#include "runtime/win32/run_script.h"
 #include "runtime/win32/ticks.h"
 #include "shell/entry.h"
 #include "shell/window.h"
@@ -253,13 +258,21 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "soak: SECONDS must be positive and the bound not negative\n");
         return 2;
     }
-    std::printf("soak: %ld s, input seed %lu, growth bound %ld KiB\n", seconds, seed, bound);
+    std::printf("soak: %ld s, seed %lu, growth bound %ld KiB\n", seconds, seed, bound);
     std::fflush(stdout);
 
     SelectBackend(RuntimeBackend::Headless);
     soak.random.seed(static_cast<std::mt19937::result_type>(seed));
     soak.length = std::chrono::seconds(seconds);
     HeadlessAttachController({});
+    RunScript calendar;
+    calendar.calendarTime = static_cast<std::time_t>(seed);
+    if (!InstallRunScript(calendar)) {
+        std::fprintf(stderr, "soak: out of memory\n");
+        return 1;
+    }
+    // The scripted run's own clock really waits; the soak's clock takes its
+    // place, and time() still answers the seed.
     SetTickSource(SoakTicks);
     SetSleepHandler(SoakFrame);
     soak.start = Clock::now();
