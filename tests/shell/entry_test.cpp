@@ -1,18 +1,12 @@
-// The program's entry on the headless runtime, run as the program runs it:
-// WinMain with the program's own instance, in a directory holding the shipped
-// assets. A script takes a turn at every frame (the loop's Sleep) on a fake
-// clock: it holds keys, posts messages, switches and minimises the window and
-// finally presses Escape. Start-up failures are injected one step at a time.
+// The program's entry on the headless runtime: start-up failures injected one
+// step at a time, a scripted game (it holds keys, posts messages, switches and
+// minimises the window and finally presses Escape) and device loss.
 #include "shell/entry.h"
 
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <climits>
-#include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,16 +14,14 @@
 #include "platform/graphics.h"
 #include "platform/input_devices.h"
 #include "platform/sound.h"
-#include "runtime/backend.h"
 #include "runtime/call_journal.h"
 #include "runtime/d3d9/device_control.h"
 #include "runtime/dinput/headless_input.h"
 #include "runtime/dmusic/headless_audio.h"
 #include "runtime/win32/headless_window.h"
-#include "runtime/win32/ticks.h"
 #include "runtime/win32/window_system.h"
-#include "shell/shutdown.h"
 #include "shell/window.h"
+#include "support/entry_fixture.h"
 #include "vellorn/win32_system.h"
 
 namespace {
@@ -40,99 +32,7 @@ constexpr const char* kGraphicsText = "DirectX Graphicsの初期化を失敗し�
 constexpr const char* kInputText = "DirectX Inputの初期化を失敗しました(´･ω･`)";
 constexpr const char* kMusicText = "DirectX Musicの初期化を失敗しました(´･ω･`)";
 
-// A run that has not ended after this many frames has lost its way; the
-// script closes the window so that the test ends.
-constexpr int kFrameLimit = 2000;
-
-// The script and the fake clock, driven by the loop's one Sleep per frame.
-struct Script {
-    int frames = 0;
-    DWORD now = 0x10000;
-    std::function<void(int frame)> onFrame;
-};
-Script script;
-
-DWORD ScriptTicks() {
-    return script.now;
-}
-
-void ScriptSleep(DWORD milliseconds) {
-    script.now += milliseconds;
-    ++script.frames;
-    if (script.frames > kFrameLimit) {
-        ADD_FAILURE() << "the game did not end";
-        HeadlessClickClose(mainWindow);
-        return;
-    }
-    if (script.onFrame) {
-        script.onFrame(script.frames);
-    }
-}
-
-// The committed assets, found from this source file's place in the tree.
-std::string AssetsDirectory() {
-    const std::string file = __FILE__;
-    return file.substr(0, file.rfind("/tests/")) + "/assets";
-}
-
-void CopyAssetsTo(const std::string& directory) {
-    for (const char* name : {"bitmap.png", "wave01.wav", "wave02.wav"}) {
-        std::filesystem::copy_file(AssetsDirectory() + "/" + name, directory + "/" + name);
-    }
-}
-
-class EntryTest : public testing::Test {
-  protected:
-    void SetUp() override {
-        SelectBackend(RuntimeBackend::Headless);
-        ResetHeadlessWindowing();
-        ResetDeviceControl();
-        ResetHeadlessInput();
-        ClearDirectMusicFaults();
-        ClearHeadlessPlays();
-        gameState = InitialGameState();
-        mainWindow = nullptr;
-        windowActive = 0;
-        script = Script{};
-        SetTickSource(ScriptTicks);
-        SetSleepHandler(ScriptSleep);
-
-        char saved[PATH_MAX];
-        ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
-        saved_ = saved;
-        char pattern[] = "/tmp/vellorn_entry_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        directory_ = pattern;
-        CopyAssetsTo(directory_);
-        ASSERT_EQ(chdir(directory_.c_str()), 0);
-    }
-
-    void TearDown() override {
-        SetCallJournal(nullptr);
-        SetDirectMusicCallLog(nullptr);
-        // A failed start-up leaves what it made; the shutdown takes any state.
-        ShutDown(kInstance);
-        EXPECT_EQ(LiveInputObjectCount(), 0);
-        EXPECT_EQ(LiveDirectMusicObjects(), 0);
-        SetSleepHandler(nullptr);
-        SetTickSource(nullptr);
-        ResetHeadlessWindowing();
-        ResetDeviceControl();
-        ResetHeadlessInput();
-        ClearDirectMusicFaults();
-        ASSERT_EQ(chdir(saved_.c_str()), 0);
-        std::filesystem::remove_all(directory_);
-    }
-
-    static int RunGame() {
-        char commandLine[] = "";
-        return WinMain(kInstance, nullptr, commandLine, SW_SHOWNORMAL);
-    }
-
-    static inline const HINSTANCE kInstance = GetModuleHandleA(nullptr);
-    std::string saved_;
-    std::string directory_;
-};
+using EntryTest = EntryFixture;
 
 // ---- start-up failures ----
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
-bool ReadKeyedPng(const std::string& path, Image* image) {
+bool ReadPng(const std::string& path, Image* image) {
     png_image file{};
     file.version = PNG_IMAGE_VERSION;
     if (png_image_begin_read_from_file(&file, path.c_str()) == 0) {
@@ -29,6 +29,13 @@ bool ReadKeyedPng(const std::string& path, Image* image) {
     image->pixels.assign(static_cast<std::size_t>(file.width) * file.height, 0);
     if (png_image_finish_read(&file, nullptr, image->pixels.data(), 0, nullptr) == 0) {
         std::fprintf(stderr, "%s: %s\n", path.c_str(), file.message);
+        return false;
+    }
+    return true;
+}
+
+bool ReadKeyedPng(const std::string& path, Image* image) {
+    if (!ReadPng(path, image)) {
         return false;
     }
     for (std::uint32_t& pixel : image->pixels) {

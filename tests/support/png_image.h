@@ -1,6 +1,7 @@
 // PNG files as pixels for the tests and benchmarks that draw: reading an
-// image as A8R8G8B8 texels with opaque white keyed to transparent black, as
-// the game's atlas is loaded, and writing a presented frame.
+// image as A8R8G8B8 pixels, as they are or with opaque white keyed to
+// transparent black as the game's atlas is loaded, and writing a presented
+// frame.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,10 @@ struct Image {
     bool fileHasPalette = false;
     bool fileIsGrey = false;
 };
+
+// Reads path as A8R8G8B8 pixels (alpha 0xFF where the file has none). False,
+// with the reason on stderr, when the file cannot be read.
+bool ReadPng(const std::string& path, Image* image);
 
 // Reads path; every 0xFFFFFFFF texel becomes 0x00000000. False, with the
 // reason on stderr, when the file cannot be read.

@@ -11,6 +11,7 @@
 
 #include "runtime/call_journal.h"
 #include "runtime/d3d9/direct3d.h"
+#include "runtime/d3d9/frame_file.h"
 #include "runtime/d3d9/resources.h"
 #include "runtime/d3d9/runtime_services.h"
 #include "vellorn/win32_window.h"
@@ -158,6 +159,10 @@ ULONG Device::Release() {
         // Every object handed out holds a reference, so none is held any
         // more: what is left lives only in the device's own bindings, and
         // goes with them.
+        if (!presentedFrame_.empty() && !PresentedFrameFile().empty()) {
+            WriteFrameFile(PresentedFrameFile(), presentedFrame_, presentedWidth_,
+                           presentedHeight_);
+        }
         ReleaseSdlPresenter();
         recording_.reset();
         SetDefaultState(state_, 0, 0, false);

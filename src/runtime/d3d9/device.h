@@ -158,6 +158,8 @@ class Device final : public IDirect3DDevice9, public DeviceContext {
     bool CheckLost();
     HWND PresentWindow() const;
     void PresentToSdl(HWND window);
+    // Reads the window's client area back into presentedFrame_.
+    void KeepWindowFrame();
     void ReleaseSdlPresenter();
     // The checks both draw calls share; *skip when a lost device draws
     // nothing.

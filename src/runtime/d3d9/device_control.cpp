@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "runtime/d3d9/device.h"
+#include "runtime/d3d9/frame_file.h"
 #include "runtime/d3d9/runtime_services.h"
 #include "runtime/win32/module_table.h"
 #include "vellorn/win32_system.h"
@@ -122,6 +123,7 @@ void ResetDeviceControl() {
     state.logging = false;
     ClearCallLog();
     state.muted = false;
+    ForgetPresentedFrameFile();
 }
 
 bool TakeInjectedFault(const char* operation, HRESULT* failure) {

@@ -60,14 +60,22 @@ void ClearCallLog();
 void SetHeadlessDeviceLost(IDirect3DDevice9* device, bool lost);
 
 // The back buffer as last presented by a headless device, A8R8G8B8 (alpha
-// 0xFF for an X8R8G8B8 back buffer), row after row. False when nothing has
-// been presented or device is not a device of this runtime.
+// 0xFF for an X8R8G8B8 back buffer), row after row; from a device presenting
+// into an SDL window, while a presented-frame file is named, the window's
+// client area as read back after presenting. False when nothing has been
+// presented or kept, or device is not a device of this runtime.
 bool ReadPresentedFrame(IDirect3DDevice9* device, std::vector<std::uint32_t>* pixels, UINT* width,
                         UINT* height);
+
+// Names the file that every device writes its last presented frame to (as
+// ReadPresentedFrame gives it), as an 8-bit RGB PNG, when its last reference
+// goes; an empty path names none. Until a call names one, the environment
+// variable VELLORN_FRAME_FILE does.
+void SetPresentedFrameFile(const std::string& path);
 
 // Whether the runtime's own debug output is muted ("DebugSetMute").
 bool RuntimeDebugMuted();
 
-// Forgets the installed profile, pending faults and the logs, turns the call
-// log off and unmutes.
+// Forgets the installed profile, pending faults, the logs and the
+// presented-frame file named in-process, turns the call log off and unmutes.
 void ResetDeviceControl();

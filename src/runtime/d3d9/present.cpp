@@ -7,6 +7,7 @@
 
 #include "runtime/backend.h"
 #include "runtime/d3d9/device.h"
+#include "runtime/d3d9/frame_file.h"
 #include "runtime/d3d9/resources.h"
 #include "runtime/d3d9/runtime_services.h"
 #include "runtime/win32/window_system.h"
@@ -146,6 +147,33 @@ void Device::PresentToSdl(HWND window) {
     SDL_UpdateTexture(texture_, nullptr, source->data, static_cast<int>(source->pitch));
     SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
     SDL_RenderPresent(renderer_);
+    if (!PresentedFrameFile().empty()) {
+        KeepWindowFrame();
+    }
+}
+
+void Device::KeepWindowFrame() {
+    // The software renderer draws into the window's surface, which still
+    // holds the frame the window shows after presenting.
+    int width = 0;
+    int height = 0;
+    if (SDL_GetRendererOutputSize(renderer_, &width, &height) != 0 || width <= 0 || height <= 0) {
+        return;
+    }
+    try {
+        presentedFrame_.resize(std::size_t(width) * std::size_t(height));
+    } catch (const std::bad_alloc&) {
+        presentedFrame_.clear();
+        return;
+    }
+    if (SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_ARGB8888, presentedFrame_.data(),
+                             width * 4) != 0) {
+        ReportInvalidCall("Present: cannot read the window back: %s", SDL_GetError());
+        presentedFrame_.clear();
+        return;
+    }
+    presentedWidth_ = static_cast<UINT>(width);
+    presentedHeight_ = static_cast<UINT>(height);
 }
 
 void Device::ReleaseSdlPresenter() {

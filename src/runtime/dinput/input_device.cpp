@@ -8,6 +8,7 @@
 
 #include "runtime/call_journal.h"
 #include "runtime/dinput/scancode_table.h"
+#include "runtime/dinput/scripted_keys.h"
 #include "vellorn/com_object.h"
 #include "vellorn/win32_window.h"
 
@@ -189,6 +190,7 @@ class InputDevice final : public ComObject<IDirectInputDevice8A, IID_IDirectInpu
         if (source_->IsKeyboard()) {
             BYTE keys[kKeyCount] = {};
             source_->ReadKeys(keys);
+            AddScriptedKeys(keys);
             std::memcpy(data, keys, sizeof(keys));
             return DI_OK;
         }

@@ -66,6 +66,9 @@ void HandleKeyEvent(const SDL_KeyboardEvent& event) {
 bool InitSdlVideo() {
     VideoState& state = Video();
     if (state == VideoState::Untried) {
+        // SDL's quit event then means only that the process is asked to end:
+        // closing a window is its own window event, as one WM_CLOSE.
+        SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
             state = VideoState::Ready;
             std::atexit(QuitVideo);
@@ -125,8 +128,13 @@ void PumpSdlEvents() {
     }
     SDL_PumpEvents();
     SDL_Event event;
-    while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_WINDOWEVENT, SDL_KEYUP) > 0) {
-        if (event.type == SDL_WINDOWEVENT) {
+    while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_QUIT, SDL_KEYUP) > 0) {
+        if (event.type == SDL_QUIT) {
+            // SDL raises it when the process receives SIGINT or SIGTERM.
+            // Every window is closed as by its close button, so the program
+            // ends through its own shutdown instead of running on.
+            PostCloseToEveryWindow();
+        } else if (event.type == SDL_WINDOWEVENT) {
             HandleWindowEvent(event.window);
         } else if (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) {
             HandleKeyEvent(event.key);

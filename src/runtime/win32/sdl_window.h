@@ -21,9 +21,10 @@ bool GetSdlDesktopSize(int* width, int* height);
 
 // Takes the window and keyboard events waiting in SDL's queue and turns them
 // into window messages: focus into WM_ACTIVATE, keys into WM_KEYDOWN and
-// WM_KEYUP, the close button into WM_CLOSE, minimise and restore into the
-// window's minimised state. Every other event is discarded: the input runtime
-// reads the keyboard and controllers by polling their state.
+// WM_KEYUP, the close button into WM_CLOSE, a request to end the process
+// (SIGINT, SIGTERM) into WM_CLOSE for every window, minimise and restore into
+// the window's minimised state. Every other event is discarded: the input
+// runtime reads the keyboard and controllers by polling their state.
 void PumpSdlEvents();
 
 // The virtual-key code of an SDL key, or 0 for keys without one.

@@ -56,6 +56,8 @@ Window* FindWindowRecord(HWND handle);
 // Finds the window whose SDL window has the given SDL id.
 HWND FindWindowBySdlId(unsigned int sdlId);
 bool ClassHasWindows(const std::string& className, HINSTANCE instance);
+// Posts WM_CLOSE to every window not already being destroyed.
+void PostCloseToEveryWindow();
 void ForgetWindows();
 
 // Calls the window's procedure at once (a sent message); 0 when the window

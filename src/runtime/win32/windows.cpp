@@ -58,6 +58,14 @@ bool ClassHasWindows(const std::string& className, HINSTANCE instance) {
     });
 }
 
+void PostCloseToEveryWindow() {
+    for (const auto& [key, window] : Windows().windows) {
+        if (!window->destroying) {
+            PostMessageA(window->handle, WM_CLOSE, 0, 0);
+        }
+    }
+}
+
 void SetHeadlessWindowCreationFailure(bool fail) {
     CreationFails() = fail;
 }

@@ -1,12 +1,15 @@
 // The device objects: creation, format answers, default state, reset, state
-// blocks, loss, fault injection and the debug mute.
+// blocks, loss, fault injection, the presented-frame file and the debug mute.
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "device_test_support.h"
 #include "platform/diagnostics.h"
 #include "runtime/win32/debug_output.h"
+#include "support/png_image.h"
 #include "vellorn/win32_system.h"
 
 namespace {
@@ -572,6 +575,51 @@ TEST_F(DeviceTest, CopiesCheckThePools) {
     UINT width = 0, height = 0;
     ASSERT_TRUE(ReadPresentedFrame(device.Get(), &frame, &width, &height));
     EXPECT_EQ(frame[0], 0xFF0A0B0Cu);
+}
+
+TEST_F(DeviceTest, LastReleaseLeavesTheLastPresentedFrameInTheNamedFile) {
+    char pattern[] = "/tmp/vellorn_frame_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string directory = pattern;
+    const std::string file = directory + "/frame.png";
+    // Presents a blue frame with a grey top-left pixel, then lets go of the
+    // device, keeping a reference to its back buffer for a while.
+    const auto presentAndRelease = [&](bool present) {
+        ComPtr<IDirect3DDevice9> device = MakeDevice();
+        ComPtr<IDirect3DSurface9> backBuffer;
+        device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, backBuffer.ReleaseAndGetAddressOf());
+        if (present) {
+            const D3DRECT corner = {0, 0, 1, 1};
+            ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0), S_OK);
+            ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), S_OK);
+            ASSERT_EQ(device->Clear(1, &corner, D3DCLEAR_TARGET, 0x80445566, 1.0f, 0), S_OK);
+            ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), S_OK);
+        }
+        device.Reset();
+        EXPECT_FALSE(std::filesystem::exists(file)) << "written when the device goes";
+    };
+
+    SetPresentedFrameFile(file);
+    presentAndRelease(true);
+    Image image;
+    ASSERT_TRUE(ReadPng(file, &image));
+    ASSERT_EQ(image.width, 640);
+    ASSERT_EQ(image.height, 480);
+    EXPECT_EQ(image.pixels[0], 0xFF445566u);
+    EXPECT_EQ(std::count(image.pixels.begin(), image.pixels.end(), 0xFF0000FFu), 640 * 480 - 1);
+
+    // Nothing presented, no file named, or a file that cannot be made: no
+    // file, and the device goes all the same.
+    std::filesystem::remove(file);
+    presentAndRelease(false);
+    EXPECT_FALSE(std::filesystem::exists(file));
+    SetPresentedFrameFile("");
+    presentAndRelease(true);
+    EXPECT_FALSE(std::filesystem::exists(file));
+    SetPresentedFrameFile(directory + "/missing/frame.png");
+    presentAndRelease(true);
+    EXPECT_FALSE(std::filesystem::exists(directory + "/missing"));
+    std::filesystem::remove_all(directory);
 }
 
 enum class LossCause { Hook, Minimise };

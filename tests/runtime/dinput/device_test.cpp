@@ -3,14 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "runtime/backend.h"
 #include "runtime/dinput/headless_input.h"
 #include "runtime/dinput/input_device.h"
 #include "runtime/win32/headless_window.h"
+#include "runtime/win32/run_script.h"
 #include "vellorn/com_ptr.h"
 #include "vellorn/dinput.h"
+#include "vellorn/win32_system.h"
 
 namespace {
 
@@ -63,6 +66,7 @@ class DinputDeviceTest : public testing::Test {
     void TearDown() override {
         input_.Reset();
         EXPECT_EQ(LiveInputObjectCount(), baseline_) << "a DirectInput object leaked";
+        RemoveRunScript();
         ResetHeadlessWindowing();
         ResetHeadlessInput();
     }
@@ -287,6 +291,37 @@ TEST_F(DinputDeviceTest, GetDeviceStateChecksSizeBufferAndAcquisition) {
     EXPECT_EQ(keyboard->Unacquire(), DI_OK);
     EXPECT_EQ(keyboard->Unacquire(), DI_NOEFFECT);
     EXPECT_EQ(keyboard->GetDeviceState(sizeof(keys), keys), DIERR_NOTACQUIRED);
+}
+
+TEST_F(DinputDeviceTest, KeyboardAddsTheKeysAScriptedRunHoldsInItsFrames) {
+    ComPtr<IDirectInputDevice8> keyboard = Keyboard();
+    ASSERT_EQ(keyboard->SetDataFormat(&c_dfDIKeyboard), DI_OK);
+    ASSERT_EQ(keyboard->Acquire(), DI_OK);
+    RunScript script;
+    std::string error;
+    ASSERT_TRUE(ParseRunScript("Right:1-2,Escape:2,Keypad 5:3", &script, &error)) << error;
+    ASSERT_TRUE(InstallRunScript(script));
+    HeadlessSetKey(DIK_UP, true);
+
+    // The keys down in frames 0 to 4, in DIK order, besides Up, which the
+    // user holds.
+    const std::vector<std::vector<int>> expected = {
+        {}, {DIK_RIGHT}, {DIK_ESCAPE, DIK_RIGHT}, {DIK_NUMPAD5}, {}};
+    for (int frame = 0; frame < 5; ++frame) {
+        if (frame > 0) {
+            Sleep(0);
+        }
+        BYTE keys[256];
+        ASSERT_EQ(keyboard->GetDeviceState(sizeof(keys), keys), DI_OK);
+        std::vector<int> down;
+        for (int key = 0; key < 256; ++key) {
+            if (keys[key] != 0 && key != DIK_UP) {
+                down.push_back(key);
+            }
+        }
+        EXPECT_EQ(down, expected[static_cast<std::size_t>(frame)]) << "frame " << frame;
+        EXPECT_EQ(keys[DIK_UP], 0x80);
+    }
 }
 
 TEST_F(DinputDeviceTest, ControllerStateRejectsTheKeyboardSize) {
