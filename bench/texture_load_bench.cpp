@@ -81,14 +81,14 @@ const Bytes& Photo() {
 }
 
 Bytes EncodePng(const Bytes& rgba, UINT width, UINT height, bool alpha) {
-    PngSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.colorType = alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
+    PngLayout layout;
+    layout.width = width;
+    layout.height = height;
+    layout.colorType = alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
     for (std::size_t i = 0; i < rgba.size(); i += 4) {
-        spec.rows.insert(spec.rows.end(), &rgba[i], &rgba[i] + (alpha ? 4 : 3));
+        layout.rows.insert(layout.rows.end(), &rgba[i], &rgba[i] + (alpha ? 4 : 3));
     }
-    return WritePng(spec);
+    return WritePng(layout);
 }
 
 const Bytes& PhotoPng() {

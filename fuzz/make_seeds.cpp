@@ -116,29 +116,30 @@ std::vector<BmpDescription> Bitmaps() {
     return bitmaps;
 }
 
-PngSpec Png(int colorType, int bitDepth, bool interlaced = false) {
-    PngSpec spec;
-    spec.width = 7;
-    spec.height = 5;
-    spec.colorType = colorType;
-    spec.bitDepth = bitDepth;
-    spec.interlaced = interlaced;
-    const auto rows = PatternRows(PngRowBytes(spec), spec.height);
+PngLayout Png(int colorType, int bitDepth, bool interlaced = false) {
+    PngLayout layout;
+    layout.width = 7;
+    layout.height = 5;
+    layout.colorType = colorType;
+    layout.bitDepth = bitDepth;
+    layout.interlaced = interlaced;
+    const auto rows = PatternRows(PngRowBytes(layout), layout.height);
     for (const auto& row : rows) {
-        spec.rows.insert(spec.rows.end(), row.begin(), row.end());
+        layout.rows.insert(layout.rows.end(), row.begin(), row.end());
     }
     if (colorType == PNG_COLOR_TYPE_PALETTE) {
         for (int i = 0; i < (1 << bitDepth); ++i) {
-            spec.palette.push_back({static_cast<png_byte>(i * 255 / ((1 << bitDepth) - 1)),
-                                    static_cast<png_byte>(i * 7), static_cast<png_byte>(255 - i)});
+            layout.palette.push_back({static_cast<png_byte>(i * 255 / ((1 << bitDepth) - 1)),
+                                      static_cast<png_byte>(i * 7),
+                                      static_cast<png_byte>(255 - i)});
         }
-        spec.transparentAlpha = {0, 128};
+        layout.transparentAlpha = {0, 128};
     }
-    return spec;
+    return layout;
 }
 
-std::vector<PngSpec> Pngs() {
-    std::vector<PngSpec> pngs;
+std::vector<PngLayout> Pngs() {
+    std::vector<PngLayout> pngs;
     for (const int depth : {1, 2, 4, 8, 16}) {
         pngs.push_back(Png(PNG_COLOR_TYPE_GRAY, depth));
     }
@@ -151,11 +152,11 @@ std::vector<PngSpec> Pngs() {
         pngs.push_back(Png(type, 16));
     }
     pngs.push_back(Png(PNG_COLOR_TYPE_RGB, 8, true));
-    PngSpec keyed = Png(PNG_COLOR_TYPE_RGB, 8);
+    PngLayout keyed = Png(PNG_COLOR_TYPE_RGB, 8);
     keyed.transparentColor = png_color_16{0, 255, 255, 255, 0};
     keyed.gamma = 1.0 / 2.2;
     pngs.push_back(keyed);
-    PngSpec keyedGrey = Png(PNG_COLOR_TYPE_GRAY, 16);
+    PngLayout keyedGrey = Png(PNG_COLOR_TYPE_GRAY, 16);
     keyedGrey.transparentColor = png_color_16{0, 0, 0, 0, 1000};
     keyedGrey.srgbIntent = 0;
     pngs.push_back(keyedGrey);
@@ -183,7 +184,7 @@ bool WriteSeeds(const std::filesystem::path& dir, bool argumentByte,
              Write(dir / ("seed-" + std::to_string(n) + ".dib"), BuildDib(bitmap), argumentByte);
         ++n;
     }
-    for (const PngSpec& png : Pngs()) {
+    for (const PngLayout& png : Pngs()) {
         const Bytes bytes = WritePng(png);
         ok = ok && !bytes.empty() &&
              Write(dir / ("seed-" + std::to_string(n++) + ".png"), bytes, argumentByte);

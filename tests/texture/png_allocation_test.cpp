@@ -36,14 +36,14 @@ void* TestAllocate(std::size_t size) noexcept {
 namespace {
 
 TEST(PngAllocation, EachFailedAllocationIsOutOfMemory) {
-    PngSpec spec;
-    spec.width = 5;
-    spec.height = 3;
-    spec.bitDepth = 4;
-    spec.colorType = PNG_COLOR_TYPE_PALETTE;
-    spec.palette = {{1, 2, 3}, {4, 5, 6}};
-    spec.rows.assign(PngRowBytes(spec) * spec.height, 0x10);
-    const std::vector<std::uint8_t> file = WritePng(spec);
+    PngLayout layout;
+    layout.width = 5;
+    layout.height = 3;
+    layout.bitDepth = 4;
+    layout.colorType = PNG_COLOR_TYPE_PALETTE;
+    layout.palette = {{1, 2, 3}, {4, 5, 6}};
+    layout.rows.assign(PngRowBytes(layout) * layout.height, 0x10);
+    const std::vector<std::uint8_t> file = WritePng(layout);
     ASSERT_FALSE(file.empty());
 
     long failed = 0;

@@ -72,40 +72,40 @@ std::vector<png_color> Plte(int count) {
     return entries;
 }
 
-PngSpec Spec(png_uint_32 width, int bitDepth, int colorType, Bytes rows) {
-    PngSpec spec;
-    spec.width = width;
-    spec.height = 1;
-    spec.bitDepth = bitDepth;
-    spec.colorType = colorType;
-    spec.rows = std::move(rows);
-    return spec;
+PngLayout Layout(png_uint_32 width, int bitDepth, int colorType, Bytes rows) {
+    PngLayout layout;
+    layout.width = width;
+    layout.height = 1;
+    layout.bitDepth = bitDepth;
+    layout.colorType = colorType;
+    layout.rows = std::move(rows);
+    return layout;
 }
 
-PngSpec WithKey(PngSpec spec, png_color_16 key) {
-    spec.transparentColor = key;
-    return spec;
+PngLayout WithKey(PngLayout layout, png_color_16 key) {
+    layout.transparentColor = key;
+    return layout;
 }
 
-PngSpec WithGamma(PngSpec spec, double gamma) {
-    spec.gamma = gamma;
-    return spec;
+PngLayout WithGamma(PngLayout layout, double gamma) {
+    layout.gamma = gamma;
+    return layout;
 }
 
 struct FormatCase {
     const char* name;
-    PngSpec spec;
+    PngLayout layout;
     D3DFORMAT format;
     Bytes pixels;  // one row, which is also the pitch
     std::vector<PALETTEENTRY> palette = {};
 };
 
-PngSpec PaletteSpec() {
+PngLayout PaletteLayout() {
     // 4 bits, 16 PLTE entries, 3 tRNS alphas; pixels 1, 15, 2.
-    PngSpec spec = Spec(3, 4, PNG_COLOR_TYPE_PALETTE, {0x1F, 0x20});
-    spec.palette = Plte(16);
-    spec.transparentAlpha = {0x00, 0x80, 0xFE};
-    return spec;
+    PngLayout layout = Layout(3, 4, PNG_COLOR_TYPE_PALETTE, {0x1F, 0x20});
+    layout.palette = Plte(16);
+    layout.transparentAlpha = {0x00, 0x80, 0xFE};
+    return layout;
 }
 
 std::vector<PALETTEENTRY> PaletteEntries() {
@@ -118,24 +118,24 @@ std::vector<PALETTEENTRY> PaletteEntries() {
     return entries;
 }
 
-PngSpec ShortPaletteSpec() {
+PngLayout ShortPaletteLayout() {
     // 2 bits and two PLTE entries, pixels 0 to 3: indices 2 and 3 name no entry.
-    PngSpec spec = Spec(4, 2, PNG_COLOR_TYPE_PALETTE, {0x1B});
-    spec.palette = Plte(2);
-    return spec;
+    PngLayout layout = Layout(4, 2, PNG_COLOR_TYPE_PALETTE, {0x1B});
+    layout.palette = Plte(2);
+    return layout;
 }
 
-PngSpec SrgbSpec() {
-    PngSpec spec = Spec(1, 8, PNG_COLOR_TYPE_RGB, {0, 128, 255});
-    spec.srgbIntent = PNG_sRGB_INTENT_PERCEPTUAL;
-    return spec;
+PngLayout SrgbLayout() {
+    PngLayout layout = Layout(1, 8, PNG_COLOR_TYPE_RGB, {0, 128, 255});
+    layout.srgbIntent = PNG_sRGB_INTENT_PERCEPTUAL;
+    return layout;
 }
 
-PngSpec GammaPaletteSpec() {
-    PngSpec spec = Spec(2, 8, PNG_COLOR_TYPE_PALETTE, {1, 0});
-    spec.palette = {{0, 64, 128}, {16, 200, 255}};
-    spec.gamma = 1.0;
-    return spec;
+PngLayout GammaPaletteLayout() {
+    PngLayout layout = Layout(2, 8, PNG_COLOR_TYPE_PALETTE, {1, 0});
+    layout.palette = {{0, 64, 128}, {16, 200, 255}};
+    layout.gamma = 1.0;
+    return layout;
 }
 
 const std::vector<FormatCase>& FormatCases() {
@@ -146,63 +146,63 @@ const std::vector<FormatCase>& FormatCases() {
     // A gamma of 1.0 on a 2.2 display: 64 -> 136, 128 -> 186.
     static const std::vector<FormatCase> cases = {
         {"Rgb8",
-         Spec(2, 8, kRgb, {10, 20, 30, 40, 50, 60}),
+         Layout(2, 8, kRgb, {10, 20, 30, 40, 50, 60}),
          D3DFMT_X8R8G8B8,
          {30, 20, 10, 0xFF, 60, 50, 40, 0xFF}},
         {"Rgba8",
-         Spec(2, 8, kRgba, {10, 20, 30, 40, 50, 60, 70, 80}),
+         Layout(2, 8, kRgba, {10, 20, 30, 40, 50, 60, 70, 80}),
          D3DFMT_A8R8G8B8,
          {30, 20, 10, 40, 70, 60, 50, 80}},
         {"Rgb8Keyed",
-         WithKey(Spec(2, 8, kRgb, {10, 20, 30, 40, 50, 60}), {0, 40, 50, 60, 0}),
+         WithKey(Layout(2, 8, kRgb, {10, 20, 30, 40, 50, 60}), {0, 40, 50, 60, 0}),
          D3DFMT_A8R8G8B8,
          {30, 20, 10, 0xFF, 60, 50, 40, 0}},
-        {"Palette4", PaletteSpec(), D3DFMT_P8, {1, 15, 2}, Palette(PaletteEntries())},
+        {"Palette4", PaletteLayout(), D3DFMT_P8, {1, 15, 2}, Palette(PaletteEntries())},
         {"PaletteIndexPastPlte",
-         ShortPaletteSpec(),
+         ShortPaletteLayout(),
          D3DFMT_P8,
          {0, 1, 2, 3},
          Palette({{0, 255, 0, 0xFF}, {16, 254, 7, 0xFF}})},
         {"Grey16",
-         Spec(2, 16, kGrey, {0x12, 0x34, 0xAB, 0xCD}),
+         Layout(2, 16, kGrey, {0x12, 0x34, 0xAB, 0xCD}),
          D3DFMT_L16,
          {0x34, 0x12, 0xCD, 0xAB}},
         {"Grey16Keyed",
-         WithKey(Spec(2, 16, kGrey, {0x12, 0x34, 0xAB, 0xCD}), {0, 0, 0, 0, 0xABCD}),
+         WithKey(Layout(2, 16, kGrey, {0x12, 0x34, 0xAB, 0xCD}), {0, 0, 0, 0, 0xABCD}),
          D3DFMT_PRIVATE_AL16,
          {0x34, 0x12, 0xFF, 0xFF, 0xCD, 0xAB, 0, 0}},
-        {"Rgb16", Spec(1, 16, kRgb, {1, 2, 3, 4, 5, 6}), D3DFMT_PRIVATE_R16, {6, 5, 4, 3, 2, 1}},
+        {"Rgb16", Layout(1, 16, kRgb, {1, 2, 3, 4, 5, 6}), D3DFMT_PRIVATE_R16, {6, 5, 4, 3, 2, 1}},
         {"Rgb16Keyed",
-         WithKey(Spec(2, 16, kRgb, {1, 2, 3, 4, 5, 6, 1, 2, 3, 4, 5, 7}),
+         WithKey(Layout(2, 16, kRgb, {1, 2, 3, 4, 5, 6, 1, 2, 3, 4, 5, 7}),
                  {0, 0x102, 0x304, 0x506, 0}),
          D3DFMT_A16B16G16R16,
          {2, 1, 4, 3, 6, 5, 0, 0, 2, 1, 4, 3, 7, 5, 0xFF, 0xFF}},
         {"Rgba16",
-         Spec(1, 16, kRgba, {1, 2, 3, 4, 5, 6, 7, 8}),
+         Layout(1, 16, kRgba, {1, 2, 3, 4, 5, 6, 7, 8}),
          D3DFMT_A16B16G16R16,
          {2, 1, 4, 3, 6, 5, 8, 7}},
         {"Grey1",
-         Spec(10, 1, kGrey, {0xA0, 0xC0}),
+         Layout(10, 1, kGrey, {0xA0, 0xC0}),
          D3DFMT_L8,
          {255, 0, 255, 0, 0, 0, 0, 0, 255, 255}},
         {"Grey2Keyed",
-         WithKey(Spec(4, 2, kGrey, {0x1B}), {0, 0, 0, 0, 1}),
+         WithKey(Layout(4, 2, kGrey, {0x1B}), {0, 0, 0, 0, 1}),
          D3DFMT_A8L8,
          {0, 0xFF, 0x55, 0, 0xAA, 0xFF, 0xFF, 0xFF}},
-        {"Grey8", Spec(2, 8, kGrey, {7, 200}), D3DFMT_L8, {7, 200}},
+        {"Grey8", Layout(2, 8, kGrey, {7, 200}), D3DFMT_L8, {7, 200}},
         {"Grey8Keyed",
-         WithKey(Spec(2, 8, kGrey, {7, 200}), {0, 0, 0, 0, 7}),
+         WithKey(Layout(2, 8, kGrey, {7, 200}), {0, 0, 0, 0, 7}),
          D3DFMT_A8L8,
          {7, 0, 200, 0xFF}},
-        {"GreyAlpha8", Spec(2, 8, kGreyAlpha, {7, 9, 200, 100}), D3DFMT_A8L8, {7, 9, 200, 100}},
-        {"GreyAlpha16", Spec(1, 16, kGreyAlpha, {1, 2, 3, 4}), D3DFMT_PRIVATE_AL16, {2, 1, 4, 3}},
+        {"GreyAlpha8", Layout(2, 8, kGreyAlpha, {7, 9, 200, 100}), D3DFMT_A8L8, {7, 9, 200, 100}},
+        {"GreyAlpha16", Layout(1, 16, kGreyAlpha, {1, 2, 3, 4}), D3DFMT_PRIVATE_AL16, {2, 1, 4, 3}},
         {"Rgb8Gamma1",
-         WithGamma(Spec(2, 8, kRgb, {0, 64, 128, 255, 1, 16}), 1.0),
+         WithGamma(Layout(2, 8, kRgb, {0, 64, 128, 255, 1, 16}), 1.0),
          D3DFMT_X8R8G8B8,
          {186, 136, 0, 0xFF, 72, 21, 255, 0xFF}},
-        {"Rgb8Srgb", SrgbSpec(), D3DFMT_X8R8G8B8, {255, 128, 0, 0xFF}},
+        {"Rgb8Srgb", SrgbLayout(), D3DFMT_X8R8G8B8, {255, 128, 0, 0xFF}},
         {"Palette8Gamma1",
-         GammaPaletteSpec(),
+         GammaPaletteLayout(),
          D3DFMT_P8,
          {1, 0},
          Palette({{0, 136, 186, 0xFF}, {72, 228, 255, 0xFF}})},
@@ -217,14 +217,14 @@ TEST_F(PngReaderTest, FormatsAndBytesOfEveryKindOfFile) {
     for (const FormatCase& c : FormatCases()) {
         for (const bool interlaced : {false, true}) {
             SCOPED_TRACE(std::string(c.name) + (interlaced ? " interlaced" : ""));
-            PngSpec spec = c.spec;
-            spec.interlaced = interlaced;
-            const Bytes file = WritePng(spec);
+            PngLayout layout = c.layout;
+            layout.interlaced = interlaced;
+            const Bytes file = WritePng(layout);
             ASSERT_FALSE(file.empty());
             DecodedImage image;
             ASSERT_EQ(Load(&image, file), S_OK);
             EXPECT_EQ(image.format, c.format);
-            EXPECT_EQ(image.width, spec.width);
+            EXPECT_EQ(image.width, layout.width);
             EXPECT_EQ(image.height, 1u);
             EXPECT_EQ(image.depth, 1u);
             EXPECT_EQ(image.rowPitch, static_cast<INT>(c.pixels.size()));
@@ -244,20 +244,20 @@ TEST_F(PngReaderTest, FormatsAndBytesOfEveryKindOfFile) {
 // Several rows of an interlaced image land on their own rows, each pitch
 // apart.
 TEST_F(PngReaderTest, InterlacedRowsLandWhereTheNonInterlacedOnesDo) {
-    PngSpec spec;
-    spec.width = 13;
-    spec.height = 11;
-    spec.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
-    for (std::size_t i = 0; i < PngRowBytes(spec) * spec.height; ++i) {
-        spec.rows.push_back(static_cast<std::uint8_t>(i * 37 + i / 52));
+    PngLayout layout;
+    layout.width = 13;
+    layout.height = 11;
+    layout.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+    for (std::size_t i = 0; i < PngRowBytes(layout) * layout.height; ++i) {
+        layout.rows.push_back(static_cast<std::uint8_t>(i * 37 + i / 52));
     }
     DecodedImage plain;
-    ASSERT_EQ(Load(&plain, WritePng(spec)), S_OK);
-    spec.interlaced = true;
+    ASSERT_EQ(Load(&plain, WritePng(layout)), S_OK);
+    layout.interlaced = true;
     DecodedImage interlaced;
-    ASSERT_EQ(Load(&interlaced, WritePng(spec)), S_OK);
+    ASSERT_EQ(Load(&interlaced, WritePng(layout)), S_OK);
     ASSERT_EQ(plain.rowPitch, 13 * 4);
-    EXPECT_EQ(plain.pixels[10 * 52 + 12 * 4], spec.rows[10 * 52 + 12 * 4 + 2])
+    EXPECT_EQ(plain.pixels[10 * 52 + 12 * 4], layout.rows[10 * 52 + 12 * 4 + 2])
         << "blue of row 10, column 12";
     EXPECT_EQ(DecodedBytes(interlaced), DecodedBytes(plain));
 }
@@ -268,9 +268,9 @@ TEST_F(PngReaderTest, WithoutDecodingOnlyTheGeometryIsFilled) {
     for (const FormatCase& c : FormatCases()) {
         SCOPED_TRACE(c.name);
         DecodedImage image;
-        ASSERT_EQ(Load(&image, WritePng(c.spec), false), S_OK);
+        ASSERT_EQ(Load(&image, WritePng(c.layout), false), S_OK);
         EXPECT_EQ(image.format, c.format);
-        EXPECT_EQ(image.width, c.spec.width);
+        EXPECT_EQ(image.width, c.layout.width);
         EXPECT_EQ(image.height, 1u);
         EXPECT_EQ(image.rowPitch, static_cast<INT>(c.pixels.size()));
         EXPECT_EQ(image.pixels, nullptr);
@@ -292,15 +292,15 @@ Bytes Concatenate(std::initializer_list<Bytes> parts) {
 
 // A large random image whose compressed rows span many bytes.
 Bytes NoisyRgbFile() {
-    PngSpec spec;
-    spec.width = 64;
-    spec.height = 64;
+    PngLayout layout;
+    layout.width = 64;
+    layout.height = 64;
     std::uint32_t state = 1;
-    for (std::size_t i = 0; i < PngRowBytes(spec) * spec.height; ++i) {
+    for (std::size_t i = 0; i < PngRowBytes(layout) * layout.height; ++i) {
         state = state * 1664525u + 1013904223u;
-        spec.rows.push_back(static_cast<std::uint8_t>(state >> 24));
+        layout.rows.push_back(static_cast<std::uint8_t>(state >> 24));
     }
-    return WritePng(spec);
+    return WritePng(layout);
 }
 
 // A file cut anywhere from the signature to the last compressed row fails
@@ -381,8 +381,8 @@ TEST_F(PngReaderTest, OversizedImagesAreRefusedBeforeAnythingIsAllocated) {
 // A damaged ancillary chunk costs a warning and nothing else; bytes that are
 // no PNG are refused without a word.
 TEST_F(PngReaderTest, WarningsLetDecodingGoOnAndForeignBytesAreRefusedQuietly) {
-    const PngSpec spec = Spec(2, 8, PNG_COLOR_TYPE_RGB, {10, 20, 30, 40, 50, 60});
-    const Bytes file = WritePng(spec);
+    const PngLayout layout = Layout(2, 8, PNG_COLOR_TYPE_RGB, {10, 20, 30, 40, 50, 60});
+    const Bytes file = WritePng(layout);
     Bytes text = PngChunk("tEXt", {'a', 0, 'b'});
     text.back() ^= 0xFF;
     const Bytes damaged = Concatenate({Cut(file, 33), text, Bytes(file.begin() + 33, file.end())});
@@ -407,10 +407,10 @@ TEST_F(PngReaderTest, WarningsLetDecodingGoOnAndForeignBytesAreRefusedQuietly) {
 TEST_F(PngReaderTest, TheAtlasShapeDecodesToExactX8R8G8B8Bytes) {
     constexpr png_uint_32 kWidth = 512;
     constexpr png_uint_32 kHeight = 64;
-    PngSpec spec;
-    spec.width = kWidth;
-    spec.height = kHeight;
-    spec.rows.assign(std::size_t{kWidth} * kHeight * 3, 0xFF);
+    PngLayout layout;
+    layout.width = kWidth;
+    layout.height = kHeight;
+    layout.rows.assign(std::size_t{kWidth} * kHeight * 3, 0xFF);
     Bytes expected(std::size_t{kWidth} * kHeight * 4, 0xFF);
     // One 32 x 32 sprite per cell in the top row, each in its own colour.
     for (png_uint_32 y = 0; y < 32; ++y) {
@@ -423,13 +423,13 @@ TEST_F(PngReaderTest, TheAtlasShapeDecodesToExactX8R8G8B8Bytes) {
                                          static_cast<std::uint8_t>(y * 8),
                                          static_cast<std::uint8_t>(255 - cell)};
             const std::size_t pixel = std::size_t{y} * kWidth + x;
-            std::copy(rgb, rgb + 3, spec.rows.begin() + static_cast<std::ptrdiff_t>(pixel * 3));
+            std::copy(rgb, rgb + 3, layout.rows.begin() + static_cast<std::ptrdiff_t>(pixel * 3));
             expected[pixel * 4 + 0] = rgb[2];
             expected[pixel * 4 + 1] = rgb[1];
             expected[pixel * 4 + 2] = rgb[0];
         }
     }
-    const Bytes file = WritePng(spec);
+    const Bytes file = WritePng(layout);
     DecodedImage image;
     D3DXIMAGE_INFO info{};
     ASSERT_EQ(LoadImageFromMemory(&image, file.data(), static_cast<UINT>(file.size()), &info, true),

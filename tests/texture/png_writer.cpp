@@ -9,7 +9,7 @@ namespace {
 // What the writer works on; it lives outside the function that sets libpng's
 // jump point, so an error skips nothing that needs destroying.
 struct PngWrite {
-    const PngSpec* spec = nullptr;
+    const PngLayout* layout = nullptr;
     png_structp png = nullptr;
     png_infop info = nullptr;
     std::vector<std::uint8_t> bytes;
@@ -40,27 +40,28 @@ int ChannelsOf(int colorType) {
 }
 
 void WriteChunks(PngWrite* w) {
-    const PngSpec& spec = *w->spec;
+    const PngLayout& layout = *w->layout;
     png_set_write_fn(w->png, &w->bytes, Append, Flush);
     // Palette indices past PLTE are what some tests are about.
     png_set_check_for_invalid_index(w->png, 0);
-    png_set_IHDR(w->png, w->info, spec.width, spec.height, spec.bitDepth, spec.colorType,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    png_set_IHDR(w->png, w->info, layout.width, layout.height, layout.bitDepth, layout.colorType,
+                 layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!spec.palette.empty()) {
-        png_set_PLTE(w->png, w->info, spec.palette.data(), static_cast<int>(spec.palette.size()));
+    if (!layout.palette.empty()) {
+        png_set_PLTE(w->png, w->info, layout.palette.data(),
+                     static_cast<int>(layout.palette.size()));
     }
-    if (!spec.transparentAlpha.empty() || spec.transparentColor) {
-        png_color_16 color = spec.transparentColor.value_or(png_color_16{});
-        png_set_tRNS(w->png, w->info, spec.transparentAlpha.data(),
-                     static_cast<int>(spec.transparentAlpha.size()),
-                     spec.transparentColor ? &color : nullptr);
+    if (!layout.transparentAlpha.empty() || layout.transparentColor) {
+        png_color_16 color = layout.transparentColor.value_or(png_color_16{});
+        png_set_tRNS(w->png, w->info, layout.transparentAlpha.data(),
+                     static_cast<int>(layout.transparentAlpha.size()),
+                     layout.transparentColor ? &color : nullptr);
     }
-    if (spec.gamma) {
-        png_set_gAMA(w->png, w->info, *spec.gamma);
+    if (layout.gamma) {
+        png_set_gAMA(w->png, w->info, *layout.gamma);
     }
-    if (spec.srgbIntent) {
-        png_set_sRGB(w->png, w->info, *spec.srgbIntent);
+    if (layout.srgbIntent) {
+        png_set_sRGB(w->png, w->info, *layout.srgbIntent);
     }
     png_write_info(w->png, w->info);
     png_write_image(w->png, w->rows.data());
@@ -83,21 +84,21 @@ void AppendBigEndian(std::vector<std::uint8_t>* out, std::uint32_t value) {
 
 }  // namespace
 
-std::size_t PngRowBytes(const PngSpec& spec) {
-    const std::size_t bits =
-        std::size_t{spec.width} * ChannelsOf(spec.colorType) * static_cast<unsigned>(spec.bitDepth);
+std::size_t PngRowBytes(const PngLayout& layout) {
+    const std::size_t bits = std::size_t{layout.width} * ChannelsOf(layout.colorType) *
+                             static_cast<unsigned>(layout.bitDepth);
     return (bits + 7) / 8;
 }
 
-std::vector<std::uint8_t> WritePng(const PngSpec& spec) {
-    const std::size_t rowBytes = PngRowBytes(spec);
-    if (spec.rows.size() != rowBytes * spec.height) {
+std::vector<std::uint8_t> WritePng(const PngLayout& layout) {
+    const std::size_t rowBytes = PngRowBytes(layout);
+    if (layout.rows.size() != rowBytes * layout.height) {
         return {};
     }
     PngWrite w;
-    w.spec = &spec;
-    auto* first = const_cast<std::uint8_t*>(spec.rows.data());
-    for (png_uint_32 y = 0; y < spec.height; ++y) {
+    w.layout = &layout;
+    auto* first = const_cast<std::uint8_t*>(layout.rows.data());
+    for (png_uint_32 y = 0; y < layout.height; ++y) {
         w.rows.push_back(first + y * rowBytes);
     }
     w.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, Refuse, IgnoreWarning);

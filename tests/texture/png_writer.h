@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-struct PngSpec {
+struct PngLayout {
     png_uint_32 width = 1;
     png_uint_32 height = 1;
     int bitDepth = 8;
@@ -29,12 +29,12 @@ struct PngSpec {
     std::optional<int> srgbIntent;
 };
 
-// Bytes of one stored row of spec.
-std::size_t PngRowBytes(const PngSpec& spec);
+// Bytes of one stored row of layout.
+std::size_t PngRowBytes(const PngLayout& layout);
 
-// The PNG file of spec; empty when libpng refuses it or rows has the wrong
+// The PNG file of layout; empty when libpng refuses it or rows has the wrong
 // size. Palette indices past the PLTE entries are written as they are.
-std::vector<std::uint8_t> WritePng(const PngSpec& spec);
+std::vector<std::uint8_t> WritePng(const PngLayout& layout);
 
 // One chunk: length, type, data and CRC, to append to a file built by hand.
 std::vector<std::uint8_t> PngChunk(std::string_view type, const std::vector<std::uint8_t>& data);

@@ -53,7 +53,7 @@ inline std::vector<BYTE> Bmp8(UINT width, UINT height, const std::array<PALETTEE
 // An 8-bit RGB PNG of pixels given top row first as 0xRRGGBB, or nothing
 // when libpng refuses it.
 inline std::vector<BYTE> Png24(UINT width, UINT height, const std::vector<std::uint32_t>& pixels) {
-    PngSpec png;
+    PngLayout png;
     png.width = width;
     png.height = height;
     for (const std::uint32_t p : pixels) {

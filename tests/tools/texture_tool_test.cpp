@@ -85,7 +85,7 @@ class TextureToolTest : public ::testing::Test {
         BmpDescription bmp;
         bmp.width = kWidth;
         bmp.height = kHeight;
-        PngSpec png;
+        PngLayout png;
         png.width = kWidth;
         png.height = kHeight;
         png.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
