@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
 
 #include "game/game_state.h"
@@ -16,6 +15,7 @@
 #include "runtime/backend.h"
 #include "runtime/win32/sdl_window.h"
 #include "shell/window.h"
+#include "support/sdl_backend.h"
 
 namespace {
 
@@ -37,13 +37,8 @@ void ReleaseOnce(T*& object) {
 class ControllerSdlTest : public testing::Test {
   protected:
     void SetUp() override {
-        const char* display = std::getenv("DISPLAY");
-        if (display == nullptr || *display == 0) {
-            GTEST_SKIP() << "no display";
-        }
-        SelectBackend(RuntimeBackend::Sdl);
-        if (!InitSdlVideo()) {
-            GTEST_SKIP() << "SDL cannot open the display: " << SDL_GetError();
+        if (const auto unavailable = StartSdlBackend()) {
+            GTEST_SKIP() << *unavailable;
         }
         ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER), 0) << SDL_GetError();
         joystickStarted_ = true;

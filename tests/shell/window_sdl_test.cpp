@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "runtime/backend.h"
 #include "runtime/win32/sdl_window.h"
 #include "shell/window.h"
+#include "support/sdl_backend.h"
 
 namespace {
 
@@ -23,13 +23,8 @@ const HINSTANCE kInstance = reinterpret_cast<HINSTANCE>(std::uintptr_t{0x400000}
 class SdlWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        const char* display = std::getenv("DISPLAY");
-        if (display == nullptr || *display == 0) {
-            GTEST_SKIP() << "no display";
-        }
-        SelectBackend(RuntimeBackend::Sdl);
-        if (!InitSdlVideo()) {
-            GTEST_SKIP() << "SDL cannot open the display: " << SDL_GetError();
+        if (const auto unavailable = StartSdlBackend()) {
+            GTEST_SKIP() << *unavailable;
         }
         mainWindow = nullptr;
         windowActive = 0;
