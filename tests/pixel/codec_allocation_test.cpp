@@ -4,43 +4,14 @@
 // test is a program of its own.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 #include <new>
 #include <vector>
 
 #include "codec_test_util.h"
 #include "pixel/pixel_codec.h"
-#include "support/replaced_operator_new.h"
+#include "support/failing_allocations.h"
 #include "vellorn/result_codes.h"
-
-namespace {
-
-// Allocations still to succeed before the one that fails; negative: none
-// fails. With failEvery, every allocation fails.
-long allowedAllocations = -1;
-bool failEvery = false;
-bool failureInjected = false;
-long allocationCount = 0;
-
-}  // namespace
-
-void* TestAllocate(std::size_t size) noexcept {
-    ++allocationCount;
-    if (failEvery) {
-        failureInjected = true;
-        return nullptr;
-    }
-    if (allowedAllocations == 0) {
-        allowedAllocations = -1;
-        failureInjected = true;
-        return nullptr;
-    }
-    if (allowedAllocations > 0) {
-        --allowedAllocations;
-    }
-    return std::malloc(size == 0 ? 1 : size);
-}
 
 namespace {
 
@@ -68,15 +39,15 @@ TEST_P(CodecAllocation, EveryFailureAnswersOutOfMemory) {
     long failures = 0;
     for (long allowed = 0;; ++allowed) {
         std::unique_ptr<PixelCodec> codec;
-        allowedAllocations = allowed;
-        failureInjected = false;
-        allocationCount = 0;
+        allocationFaults.allowed = allowed;
+        allocationFaults.injected = false;
+        allocationFaults.count = 0;
         const HRESULT hr = CreatePixelCodec(desc, &codec);
-        allowedAllocations = -1;
-        if (!failureInjected) {
+        allocationFaults.allowed = -1;
+        if (!allocationFaults.injected) {
             ASSERT_EQ(hr, S_OK);
             ASSERT_NE(codec, nullptr);
-            EXPECT_EQ(allocationCount, c.allocations);
+            EXPECT_EQ(allocationFaults.count, c.allocations);
             EXPECT_EQ(codec->diffusionBuffer != nullptr, c.diffusion);
             break;
         }
@@ -143,15 +114,15 @@ TEST(PaletteWriteAllocation, FailuresChangeNoIndex) {
         TestSurface surface(1, kWidth, 4);
         std::unique_ptr<PixelCodec> codec = MakeCodec(surface, D3DFMT_P8, options);
         ASSERT_NE(codec, nullptr);
-        failureInjected = false;
-        allowedAllocations = allowed;
-        failEvery = allowed < 0;
+        allocationFaults.injected = false;
+        allocationFaults.allowed = allowed;
+        allocationFaults.failEvery = allowed < 0;
         for (UINT y = 0; y < 4; ++y) {
             codec->WriteRow(y, 0, row.data());
         }
-        allowedAllocations = -1;
-        failEvery = false;
-        EXPECT_TRUE(failureInjected) << allowed;
+        allocationFaults.allowed = -1;
+        allocationFaults.failEvery = false;
+        EXPECT_TRUE(allocationFaults.injected) << allowed;
         EXPECT_EQ(surface.bytes, expected.bytes) << allowed;
     }
 }

@@ -5,33 +5,11 @@
 // program of its own.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <new>
 
-#include "support/replaced_operator_new.h"
+#include "support/failing_allocations.h"
 #include "texture/image_readers.h"
 #include "texture/png_writer.h"
-
-namespace {
-
-// Allocations still to succeed before the one that fails; negative: none
-// fails.
-long allowedAllocations = -1;
-bool failureInjected = false;
-
-}  // namespace
-
-void* TestAllocate(std::size_t size) noexcept {
-    if (allowedAllocations == 0) {
-        allowedAllocations = -1;
-        failureInjected = true;
-        return nullptr;
-    }
-    if (allowedAllocations > 0) {
-        --allowedAllocations;
-    }
-    return std::malloc(size == 0 ? 1 : size);
-}
 
 namespace {
 
@@ -50,11 +28,11 @@ TEST(PngAllocation, EachFailedAllocationIsOutOfMemory) {
     for (;; ++failed) {
         DecodedImage image;
         image.decode = true;
-        failureInjected = false;
-        allowedAllocations = failed;
+        allocationFaults.injected = false;
+        allocationFaults.allowed = failed;
         const HRESULT result = LoadPNG(&image, file.data(), static_cast<UINT>(file.size()));
-        allowedAllocations = -1;
-        if (!failureInjected) {
+        allocationFaults.allowed = -1;
+        if (!allocationFaults.injected) {
             EXPECT_EQ(result, S_OK);
             EXPECT_EQ(image.pixels[5], 1);
             EXPECT_EQ(image.palette[1].peGreen, 5);
