@@ -88,6 +88,12 @@ HRESULT LoadImageFromMemory(DecodedImage* image, const void* data, UINT size, D3
         DebugMessage(0, "Unsupported file format");
         return D3DXERR_INVALIDDATA;
     }
+    if (decode && (image->width > kMaxImageSide || image->height > kMaxImageSide ||
+                   image->depth > kMaxImageSide)) {
+        DebugMessage(0, "Image larger than %u pixels on a side", kMaxImageSide);
+        image->ReleaseContents();
+        return D3DXERR_INVALIDDATA;
+    }
     if (info != nullptr) {
         std::memset(info, 0, sizeof(*info));
         info->Width = image->width;
