@@ -20,8 +20,8 @@ int ClampInt(int v, int lo, int hi) {
 
 // Floyd-Steinberg inside one block: the error of texel i goes 7/16 to its
 // right neighbour and 3/16, 5/16, 1/16 to the row below; nothing leaves the
-// block.
-void SpreadError(float* carry, int i, float error) {
+// block. Always inlined: it runs for every channel of every texel.
+[[gnu::always_inline]] inline void SpreadError(float* carry, int i, float error) {
     const int column = i & 3;
     if (column < 3) {
         carry[i + 1] += error * 0.4375f;
@@ -36,6 +36,29 @@ void SpreadError(float* carry, int i, float error) {
         }
     }
 }
+
+// q / steps for q = 0..steps, divided once ahead of time: the dithering
+// encoders quantise texel after texel, each texel's value waiting for the
+// error of the one before, and a division on that chain would slow every
+// block down. Exactly the quotients the division gives.
+template <int Steps>
+struct Levels {
+    float values[Steps + 1];
+    constexpr Levels() : values() {
+        for (int q = 0; q <= Steps; ++q) {
+            values[q] = static_cast<float>(q) / static_cast<float>(Steps);
+        }
+    }
+    // q / Steps, also for q outside the table.
+    float operator()(int q) const {
+        return q >= 0 && q <= Steps ? values[q] : static_cast<float>(q) / static_cast<float>(Steps);
+    }
+};
+
+constexpr Levels<15> k4BitLevels;
+constexpr Levels<31> k5BitLevels;
+constexpr Levels<63> k6BitLevels;
+constexpr Levels<255> k8BitLevels;
 
 Rgb Weighted(const ColorF& c) {
     return Rgb{c.r * kChannelWeights.r, c.g * kChannelWeights.g, c.b * kChannelWeights.b};
@@ -72,11 +95,11 @@ void QuantiseColors(const ColorF* texels, bool dither, Rgb* weighted) {
     float carry[3][16] = {};
     for (int i = 0; i < 16; ++i) {
         const float values[3] = {texels[i].r, texels[i].g, texels[i].b};
-        static constexpr float kScales[3] = {31.0f, 63.0f, 31.0f};
         float quantised[3];
         for (int c = 0; c < 3; ++c) {
             const float x = dither ? values[c] + carry[c][i] : values[c];
-            quantised[c] = static_cast<float>(TruncateToInt(x * kScales[c] + 0.5f)) / kScales[c];
+            quantised[c] = c == 1 ? k6BitLevels(TruncateToInt(x * 63.0f + 0.5f))
+                                  : k5BitLevels(TruncateToInt(x * 31.0f + 0.5f));
             if (dither) {
                 SpreadError(carry[c], i, x - quantised[c]);
             }
@@ -94,7 +117,7 @@ void EncodeExplicitAlpha(const ColorF* texels, bool dither, BYTE* block) {
         const int q = ClampInt(TruncateToInt(x * 15.0f + 0.5f), 0, 15);
         bits |= static_cast<std::uint64_t>(q) << (4 * i);
         if (dither) {
-            SpreadError(carry, i, x - static_cast<float>(q) / 15.0f);
+            SpreadError(carry, i, x - k4BitLevels(q));
         }
     }
     PutLittleEndian(block, bits, 8);
@@ -108,7 +131,7 @@ void EncodeInterpolatedAlpha(const ColorF* texels, bool dither, BYTE* block) {
     float highest = 0.0f;
     for (int i = 0; i < 16; ++i) {
         const float x = dither ? texels[i].a + carry[i] : texels[i].a;
-        alphas[i] = static_cast<float>(ClampInt(TruncateToInt(x * 255.0f + 0.5f), 0, 255)) / 255.0f;
+        alphas[i] = k8BitLevels(ClampInt(TruncateToInt(x * 255.0f + 0.5f), 0, 255));
         if (dither) {
             SpreadError(carry, i, x - alphas[i]);
         }
