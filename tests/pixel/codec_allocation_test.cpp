@@ -130,4 +130,36 @@ TEST(PaletteWriteAllocation, FailuresChangeNoIndex) {
     }
 }
 
+// The block codec takes its read cache and write buffers on first use: when
+// they cannot be had, reading leaves the row as it was and writing leaves
+// the surface as it was.
+TEST(BlockCodecAllocation, FailuresLeaveRowAndSurfaceAlone) {
+    std::vector<BYTE> blocks = {0x00, 0xF8, 0x1F, 0x00, 0xE4, 0x1B, 0x00, 0xFF};
+    const std::vector<BYTE> original = blocks;
+    SurfaceDesc desc = {};
+    desc.data = blocks.data();
+    desc.format = D3DFMT_DXT1;
+    desc.rowPitch = 8;
+    desc.extent = PixelBox{0, 0, 4, 4, 0, 1};
+    desc.box = desc.extent;
+    std::unique_ptr<PixelCodec> codec = MakeCodec(desc);
+    ASSERT_NE(codec, nullptr);
+    const ColorF kUntouched = {0.25f, 0.5f, 0.75f, 0.125f};
+    std::vector<ColorF> row(4, kUntouched);
+    const std::vector<ColorF> green(4, ColorF{0, 1, 0, 1});
+    allocationFaults.injected = false;
+    allocationFaults.failEvery = true;
+    codec->ReadRow(0, 0, row.data());
+    for (UINT y = 0; y < 4; ++y) {
+        codec->WriteRow(y, 0, green.data());
+    }
+    codec.reset();
+    allocationFaults.failEvery = false;
+    EXPECT_TRUE(allocationFaults.injected);
+    for (const ColorF& c : row) {
+        EXPECT_TRUE(SameColor(c, kUntouched));
+    }
+    EXPECT_EQ(blocks, original);
+}
+
 }  // namespace
