@@ -356,6 +356,36 @@ TEST(BlockCodec, PartlyWrittenBlockRowsAreCompletedFromTheSurfaceWhenTheCodecGoe
     }
 }
 
+TEST(BlockCodec, SlicesAreWrittenAndReadEachInTheirOwnBlocks) {
+    // A 4 x 4 x 2 "DXT1" volume: one block per slice, slice pitch 8.
+    std::vector<BYTE> bytes(16);
+    SurfaceDesc desc = {};
+    desc.data = bytes.data();
+    desc.format = D3DFMT_DXT1;
+    desc.rowPitch = 8;
+    desc.slicePitch = 8;
+    desc.extent = PixelBox{0, 0, 4, 4, 0, 2};
+    desc.box = desc.extent;
+    const unsigned kWords[2] = {0xF800, 0x07FF};
+    {
+        std::unique_ptr<PixelCodec> codec = MakeCodec(desc);
+        for (UINT z = 0; z < 2; ++z) {
+            const std::vector<ColorF> row(4, Grid565(kWords[z]));
+            for (UINT y = 0; y < 4; ++y) {
+                codec->WriteRow(y, z, row.data());
+            }
+        }
+    }
+    EXPECT_EQ(bytes, (std::vector<BYTE>{0x00, 0xF8, 0x00, 0xF8, 0, 0, 0, 0, 0xFF, 0x07, 0xFF, 0x07,
+                                        0, 0, 0, 0}));
+    std::unique_ptr<PixelCodec> codec = MakeCodec(desc);
+    std::vector<ColorF> row(4);
+    for (UINT z = 0; z < 2; ++z) {
+        codec->ReadRow(3, z, row.data());
+        ExpectNear(row[3], Grid565(kWords[z]), 0.0f);
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Reading.
 
