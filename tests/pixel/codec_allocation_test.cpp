@@ -70,7 +70,10 @@ INSTANTIATE_TEST_SUITE_P(Codecs, CodecAllocation, ::testing::Values(
     AllocationCase{"Float", D3DFMT_A16B16G16R16F, 8, false, 0, 2},
     // The codec object, the decoded-row cache, the luma and chroma bytes and
     // the conversion buffer.
-    AllocationCase{"PackedPair", D3DFMT_YUY2, 2, false, 0xFFFFFFFF, 5}),
+    AllocationCase{"PackedPair", D3DFMT_YUY2, 2, false, 0xFFFFFFFF, 5},
+    // The codec object, the conversion buffer and the write grid; the read
+    // cache and the write buffers come on first use.
+    AllocationCase{"Block", D3DFMT_DXT5, 4, false, 0xFFFFFFFF, 3}),
     [](const ::testing::TestParamInfo<AllocationCase>& info) { return std::string(info.param.name); });
 // clang-format on
 

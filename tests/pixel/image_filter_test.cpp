@@ -233,12 +233,6 @@ const FailureCase kFailures[] = {
      "Unsupported image format"},
     {"UnknownDestination", kA8, D3DFMT_UNKNOWN, kBox, kBox, 1, 0, E_FAIL,
      "Unsupported image format"},
-    {"BlockToColour", D3DFMT_DXT1, kA8, kBox, kBox, 1, 0, E_FAIL, "Unsupported image format"},
-    {"ColourToBlock", kA8, D3DFMT_DXT1, kBox, kBox, 1, 0, E_FAIL, "Unsupported image format"},
-    {"MisalignedBlocks", D3DFMT_DXT1, D3DFMT_DXT1, kBox, {2, 0, 6, 4, 0, 1}, 1, 0, E_FAIL,
-     "Unsupported image format"},
-    {"KeyedBlocks", D3DFMT_DXT1, D3DFMT_DXT1, kBox, kBox, 1, 0xFFFFFFFF, E_FAIL,
-     "Unsupported image format"},
     // Nothing to sample from: every filter but none declines.
     {"EmptySource", kA8, kA8, kEmpty, kBox, D3DX_FILTER_TRIANGLE, 0, E_FAIL,
      "No suitable image filter found"},
