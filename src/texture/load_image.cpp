@@ -11,6 +11,7 @@ namespace {
 
 constexpr ImageReaderEntry kReaders[] = {
     {LoadBMPFile, D3DXIFF_BMP},
+    {LoadDDS, D3DXIFF_DDS},
     {LoadPNG, D3DXIFF_PNG},
     {LoadBMP, D3DXIFF_DIB},
 };
