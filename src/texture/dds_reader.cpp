@@ -219,7 +219,6 @@ HRESULT LoadDDS(DecodedImage* image, const BYTE* data, UINT size) {
         return E_FAIL;
     }
     const UINT faces = faceBits == kCubeFaceBits ? kCubeFaces : 1;
-    const UINT levels = std::max(ReadU32(data + 28), 1u);
 
     const D3DFORMAT format = RecognizePixelFormat(data);
     if (format == D3DFMT_UNKNOWN) {
@@ -230,12 +229,15 @@ HRESULT LoadDDS(DecodedImage* image, const BYTE* data, UINT size) {
                           : faces == kCubeFaces ? D3DRTYPE_CUBETEXTURE
                                                 : D3DRTYPE_TEXTURE;
 
-    // An empty level holds nothing to load, and levels past 1 x 1 x 1 belong
-    // to no texture: both mark a damaged header. Refusing them also bounds
-    // the records made below to six faces of at most 32 levels.
-    if (width == 0 || height == 0 || levels > FullChainLength(width, height, depth)) {
+    // An empty level holds nothing to load: a damaged header.
+    if (width == 0 || height == 0) {
         return E_FAIL;
     }
+    // Levels a header counts past 1 x 1 x 1 belong to no texture and are
+    // left unread, which also bounds the records made below to six faces of
+    // at most 32 levels.
+    const UINT levels =
+        std::min(std::max(ReadU32(data + 28), 1u), FullChainLength(width, height, depth));
 
     std::uint64_t offset = kHeaderBytes;
     const PALETTEENTRY* palette = nullptr;
