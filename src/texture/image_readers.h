@@ -18,7 +18,9 @@ using ImageReader = HRESULT (*)(DecodedImage* image, const BYTE* data, UINT size
 HRESULT LoadBMPFile(DecodedImage* image, const BYTE* data, UINT size);
 // A device-independent bitmap: the info header onwards.
 HRESULT LoadBMP(DecodedImage* image, const BYTE* data, UINT size);
+HRESULT LoadJPG(DecodedImage* image, const BYTE* data, UINT size);
 HRESULT LoadPNG(DecodedImage* image, const BYTE* data, UINT size);
+HRESULT LoadTGA(DecodedImage* image, const BYTE* data, UINT size);
 
 struct ImageReaderEntry {
     ImageReader read;

@@ -11,7 +11,9 @@ namespace {
 
 constexpr ImageReaderEntry kReaders[] = {
     {LoadBMPFile, D3DXIFF_BMP},
+    {LoadJPG, D3DXIFF_JPG},
     {LoadPNG, D3DXIFF_PNG},
+    {LoadTGA, D3DXIFF_TGA},
     {LoadBMP, D3DXIFF_DIB},
 };
 
