@@ -13,8 +13,9 @@
 void ReadImageBounds(const DecodedImage& image);
 
 // Aborts unless a describing pass (decode off) found the same image as the
-// decoding pass: the same format, size, depth, levels, resource type and
-// file format.
+// decoding pass: the same format (or D3DFMT_A1R5G5B5 described and
+// D3DFMT_X1R5G5B5 decoded), size, depth, levels, resource type and file
+// format.
 void CheckSameDescription(const DecodedImage& described, const DecodedImage& decoded);
 
 // Whether an image is too large for the targets to decode. Images up to the
