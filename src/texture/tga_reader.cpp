@@ -206,6 +206,14 @@ HRESULT DecodePixels(DecodedImage* image, const TargaHeader& header, const BYTE*
     if (!runLength && available < imageBytes) {
         return E_FAIL;
     }
+    // A packet covers at most 128 pixels and holds at least one pixel, so a
+    // stream shorter than that for every row cannot fill the image: refused
+    // before a buffer of the header's size is allocated.
+    const std::uint64_t packetsPerRow = (std::uint64_t{header.width} + 127) / 128;
+    if (runLength &&
+        available < std::uint64_t{header.height} * packetsPerRow * (1 + bytesPerPixel)) {
+        return E_FAIL;
+    }
     const bool inPlace = !runLength && (header.descriptor & kTopToBottomBit) != 0 &&
                          (header.descriptor & kRightToLeftBit) == 0;
     if (!inPlace) {

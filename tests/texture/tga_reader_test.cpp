@@ -362,6 +362,29 @@ TEST(TgaReaderTest, EveryPrefixOfAFileIsRefused) {
     }
 }
 
+// A run-length stream too short to hold one packet per 128 pixels of every
+// row is refused before the header's 64 MiB are allocated; one byte more
+// fills the image with runs of 128.
+TEST(TgaReaderTest, RunLengthDataTooShortForTheHeaderIsRefusedBeforeAllocating) {
+    Targa t;
+    t.imageType = 10;
+    t.depth = 32;
+    t.width = 4096;
+    t.height = 4096;
+    const std::size_t needed = 4096 * 32 * 5;
+    t.data.resize(needed - 1);
+    for (std::size_t i = 0; i < t.data.size(); i += 5) {
+        t.data[i] = 0xFF;
+    }
+    DecodedImage shortImage;
+    EXPECT_EQ(Load(&shortImage, File(t)), E_FAIL);
+    EXPECT_EQ(shortImage.ownedPixels, nullptr);
+    t.data.push_back(0);
+    DecodedImage enough;
+    EXPECT_EQ(Load(&enough, File(t)), S_OK);
+    EXPECT_NE(enough.ownedPixels, nullptr);
+}
+
 TEST(TgaReaderTest, TheDispatcherNamesTheFileTarga) {
     Targa t;
     t.imageType = 3;
