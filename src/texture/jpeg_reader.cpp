@@ -56,9 +56,9 @@ struct JpegDecode {
 
 constexpr JOCTET kEndOfImage[] = {0xFF, JPEG_EOI};
 
-// Rows handed to libjpeg in one call: enough for its widest output group
-// (two rows of 2 x 2 subsampled data), so no row goes through its spare
-// buffer.
+// Rows handed to libjpeg in one call: at least the rows it produces together
+// (two for vertically subsampled colour), so every row is written straight
+// into the image instead of through the library's spare row.
 constexpr JDIMENSION kRowsPerRead = 16;
 
 void OutputMessage(j_common_ptr common) {
