@@ -9,6 +9,8 @@
 
 namespace {
 
+// One reader a line, in the order of tries.
+// clang-format off
 constexpr ImageReaderEntry kReaders[] = {
     {LoadBMPFile, D3DXIFF_BMP},
     {LoadJPG, D3DXIFF_JPG},
@@ -16,6 +18,7 @@ constexpr ImageReaderEntry kReaders[] = {
     {LoadTGA, D3DXIFF_TGA},
     {LoadBMP, D3DXIFF_DIB},
 };
+// clang-format on
 
 // Switches the calling thread's numeric locale to "C" for the life of the
 // object, leaving the other categories and other threads alone. When the
