@@ -90,12 +90,12 @@ void ReadImageBounds(const DecodedImage& image) {
     }
 }
 
+bool SameFormatOnceDecoded(D3DFORMAT described, D3DFORMAT decoded) {
+    return described == decoded || (described == D3DFMT_A1R5G5B5 && decoded == D3DFMT_X1R5G5B5);
+}
+
 void CheckSameDescription(const DecodedImage& described, const DecodedImage& decoded) {
-    // A 16-bit Targa image is described with its alpha bit and becomes
-    // D3DFMT_X1R5G5B5 on decoding when no pixel sets that bit.
-    const bool alphaBitUnused =
-        described.format == D3DFMT_A1R5G5B5 && decoded.format == D3DFMT_X1R5G5B5;
-    FuzzCheck(described.format == decoded.format || alphaBitUnused,
+    FuzzCheck(SameFormatOnceDecoded(described.format, decoded.format),
               "describing and decoding differ in format");
     FuzzCheck(described.width == decoded.width && described.height == decoded.height &&
                   described.depth == decoded.depth,
