@@ -90,8 +90,13 @@ void ReadImageBounds(const DecodedImage& image) {
     }
 }
 
+bool SameFormatOnceDecoded(D3DFORMAT described, D3DFORMAT decoded) {
+    return described == decoded || (described == D3DFMT_A1R5G5B5 && decoded == D3DFMT_X1R5G5B5);
+}
+
 void CheckSameDescription(const DecodedImage& described, const DecodedImage& decoded) {
-    FuzzCheck(described.format == decoded.format, "describing and decoding differ in format");
+    FuzzCheck(SameFormatOnceDecoded(described.format, decoded.format),
+              "describing and decoding differ in format");
     FuzzCheck(described.width == decoded.width && described.height == decoded.height &&
                   described.depth == decoded.depth,
               "describing and decoding differ in size");

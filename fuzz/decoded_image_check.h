@@ -12,9 +12,15 @@
 // bytes. Aborts when the codecs cannot read the format the image names.
 void ReadImageBounds(const DecodedImage& image);
 
+// Whether a decoding pass may name format decoded for an image a describing
+// pass named described: the same format, or D3DFMT_X1R5G5B5 for a 16-bit
+// Targa image described as D3DFMT_A1R5G5B5 whose pixels turn out not to use
+// the alpha bit (which only decoding looks at).
+bool SameFormatOnceDecoded(D3DFORMAT described, D3DFORMAT decoded);
+
 // Aborts unless a describing pass (decode off) found the same image as the
-// decoding pass: the same format, size, depth, levels, resource type and
-// file format.
+// decoding pass: the same format (see SameFormatOnceDecoded), size, depth,
+// levels, resource type and file format.
 void CheckSameDescription(const DecodedImage& described, const DecodedImage& decoded);
 
 // Whether an image is too large for the targets to decode. Images up to the

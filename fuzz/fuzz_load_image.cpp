@@ -31,6 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     FuzzCheck(SUCCEEDED(describedResult), "the dispatcher decodes what it cannot describe");
+    FuzzCheck(SameFormatOnceDecoded(describedInfo.Format, decodedInfo.Format),
+              "describing and decoding give different formats");
+    describedInfo.Format = decodedInfo.Format;
     FuzzCheck(std::memcmp(&describedInfo, &decodedInfo, sizeof describedInfo) == 0,
               "describing and decoding give different image information");
     CheckSameDescription(described, decoded);

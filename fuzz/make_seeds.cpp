@@ -3,7 +3,9 @@
 // Writes the seed corpus of a fuzz target into DIR: small BMP files and
 // device-independent bitmaps of every depth, header and compression the BMP
 // reader knows, PNG files of every colour type and depth, DDS files with
-// level chains, a cube, a volume and a palette, and, with
+// level chains, a cube, a volume and a palette, small JPEG files
+// (grey and colour, each sampling, baseline and progressive), Targa files of
+// every image type raw and run-length encoded, and, with
 // --pngsuite, every .png file of that folder. --argument-byte puts a 0 byte
 // in front of each file, for targets whose first byte chooses arguments (0:
 // the game's own).
@@ -19,6 +21,7 @@
 
 #include "texture/bmp_writer.h"
 #include "texture/dds_writer.h"
+#include "texture/jpeg_writer.h"
 #include "texture/png_writer.h"
 #include "vellorn/d3d9_format.h"
 
@@ -193,6 +196,75 @@ std::vector<Bytes> DdsFiles() {
     DdsDescription yuy2 = FourCCDds(MAKEFOURCC('Y', 'U', 'Y', '2'), 6, 2, 1);
     yuy2.pixels = PatternBytes(24);
     return {BuildDds(dxt1), BuildDds(cube), BuildDds(volume), BuildDds(p8), BuildDds(yuy2)};
+std::vector<JpegLayout> Jpegs() {
+    struct Shape {
+        int components;
+        int horizontal;
+        int vertical;
+        bool progressive;
+    };
+    std::vector<JpegLayout> jpegs;
+    for (const Shape& shape :
+         {Shape{1, 1, 1, false}, Shape{1, 1, 1, true}, Shape{3, 2, 2, false}, Shape{3, 2, 1, false},
+          Shape{3, 1, 1, false}, Shape{3, 2, 2, true}}) {
+        JpegLayout layout;
+        layout.width = 19;
+        layout.height = 11;
+        layout.components = shape.components;
+        layout.horizontalSampling = shape.horizontal;
+        layout.verticalSampling = shape.vertical;
+        layout.progressive = shape.progressive;
+        for (const auto& row : PatternRows(layout.width * shape.components, layout.height)) {
+            layout.samples.insert(layout.samples.end(), row.begin(), row.end());
+        }
+        jpegs.push_back(layout);
+    }
+    return jpegs;
+}
+
+// A 5 x 3 Targa file of imageType (run-length when bit 3 is set) with pixels
+// of depth bits, a 24-bit colour map of 16 entries for colour-mapped images.
+// Run-length rows are a run of two pixels and a literal of three.
+Bytes Targa(std::uint8_t imageType, std::uint8_t depth, std::uint8_t descriptor) {
+    const bool mapped = (imageType & 3) == 1;
+    Bytes file = {0,         mapped ? std::uint8_t{1} : std::uint8_t{0},
+                  imageType, 0,
+                  0,         mapped ? std::uint8_t{16} : std::uint8_t{0},
+                  0,         mapped ? std::uint8_t{24} : std::uint8_t{0},
+                  0,         0,
+                  0,         0,
+                  5,         0,
+                  3,         0,
+                  depth,     descriptor};
+    if (mapped) {
+        const Bytes map = PatternRows(16 * 3, 1)[0];
+        file.insert(file.end(), map.begin(), map.end());
+    }
+    const std::size_t pixelBytes = (depth + 7u) / 8u;
+    for (const Bytes& row : PatternRows(5 * pixelBytes, 3)) {
+        if ((imageType & 8) == 0) {
+            file.insert(file.end(), row.begin(), row.end());
+            continue;
+        }
+        file.push_back(0x81);
+        file.insert(file.end(), row.begin(), row.begin() + static_cast<std::ptrdiff_t>(pixelBytes));
+        file.push_back(0x02);
+        file.insert(file.end(), row.begin() + static_cast<std::ptrdiff_t>(2 * pixelBytes),
+                    row.end());
+    }
+    return file;
+}
+
+std::vector<Bytes> Targas() {
+    std::vector<Bytes> targas;
+    for (const std::uint8_t encoding : {0, 8}) {
+        targas.push_back(Targa(1 | encoding, 8, 0x00));
+        targas.push_back(Targa(3 | encoding, 8, 0x20));
+        for (const std::uint8_t depth : {15, 16, 24, 32}) {
+            targas.push_back(Targa(2 | encoding, depth, depth == 24 ? 0x30 : 0x00));
+        }
+    }
+    return targas;
 }
 
 bool Write(const std::filesystem::path& path, const Bytes& bytes, bool argumentByte) {
@@ -223,6 +295,13 @@ bool WriteSeeds(const std::filesystem::path& dir, bool argumentByte,
     }
     for (const Bytes& dds : DdsFiles()) {
         ok = ok && Write(dir / ("seed-" + std::to_string(n++) + ".dds"), dds, argumentByte);
+    for (const JpegLayout& jpeg : Jpegs()) {
+        const Bytes bytes = WriteJpeg(jpeg);
+        ok = ok && !bytes.empty() &&
+             Write(dir / ("seed-" + std::to_string(n++) + ".jpg"), bytes, argumentByte);
+    }
+    for (const Bytes& targa : Targas()) {
+        ok = ok && Write(dir / ("seed-" + std::to_string(n++) + ".tga"), targa, argumentByte);
     }
     if (pngSuite.empty()) {
         return ok;

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <type_traits>
 
-#include "platform/direct3d_settings.h"
+#include "platform/processor_check.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -112,12 +112,8 @@ PackedBoxRow Box32Of(std::uint32_t keep, PackedBoxVariant variant) {
 }
 
 PackedBoxVariant VariantOnFirstUse() {
-    if (!HasVectorPackedBox()) {
-        return PackedBoxVariant::Plain;
-    }
-    DWORD disabled = 0;
-    return ReadDirect3DSetting("DisableMMX", &disabled) && disabled != 0 ? PackedBoxVariant::Plain
-                                                                         : PackedBoxVariant::Vector;
+    return HasVectorPackedBox() && ProcessorHasMmx() ? PackedBoxVariant::Vector
+                                                     : PackedBoxVariant::Plain;
 }
 
 // The two 32-bit routines run through these pointers, which start at a

@@ -18,9 +18,11 @@ using ImageReader = HRESULT (*)(DecodedImage* image, const BYTE* data, UINT size
 HRESULT LoadBMPFile(DecodedImage* image, const BYTE* data, UINT size);
 // A device-independent bitmap: the info header onwards.
 HRESULT LoadBMP(DecodedImage* image, const BYTE* data, UINT size);
+HRESULT LoadJPG(DecodedImage* image, const BYTE* data, UINT size);
 HRESULT LoadPNG(DecodedImage* image, const BYTE* data, UINT size);
 // A DDS file: every face and mip level, pointing into the file's bytes.
 HRESULT LoadDDS(DecodedImage* image, const BYTE* data, UINT size);
+HRESULT LoadTGA(DecodedImage* image, const BYTE* data, UINT size);
 
 struct ImageReaderEntry {
     ImageReader read;

@@ -9,12 +9,17 @@
 
 namespace {
 
+// One reader a line, in the order of tries.
+// clang-format off
 constexpr ImageReaderEntry kReaders[] = {
     {LoadBMPFile, D3DXIFF_BMP},
     {LoadDDS, D3DXIFF_DDS},
+    {LoadJPG, D3DXIFF_JPG},
     {LoadPNG, D3DXIFF_PNG},
+    {LoadTGA, D3DXIFF_TGA},
     {LoadBMP, D3DXIFF_DIB},
 };
+// clang-format on
 
 // Switches the calling thread's numeric locale to "C" for the life of the
 // object, leaving the other categories and other threads alone. When the

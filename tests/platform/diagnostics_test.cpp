@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/direct3d_settings.h"
+#include "platform/processor_check.h"
 #include "runtime/backend.h"
 #include "runtime/win32/debug_output.h"
 #include "runtime/win32/headless_window.h"
@@ -295,6 +296,21 @@ TEST_F(DiagnosticsTest, Direct3DSettingIsReadOnlyWhenPresent) {
     SetRegistryDword("Software\\Direct3D\\Other", "DisablePSGP", 1);
     EXPECT_FALSE(ReadDirect3DSetting("DisablePSGP", &value));
     EXPECT_FALSE(ReadDirect3DSetting("DisableMMX", nullptr));
+}
+
+// Every x86-64 processor has MMX; "DisableMMX" turns the answer off on every
+// call while it is non-zero.
+TEST_F(DiagnosticsTest, ProcessorCheckHonoursDisableMmxOnEveryCall) {
+#if defined(__x86_64__)
+    const bool processor = true;
+#else
+    const bool processor = ProcessorHasMmx();
+#endif
+    EXPECT_EQ(ProcessorHasMmx(), processor);
+    SetRegistryDword(kDirect3DSettingsKey, "DisableMMX", 1);
+    EXPECT_FALSE(ProcessorHasMmx());
+    SetRegistryDword(kDirect3DSettingsKey, "DisableMMX", 0);
+    EXPECT_EQ(ProcessorHasMmx(), processor);
 }
 
 }  // namespace

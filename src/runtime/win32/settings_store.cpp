@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <set>
 #include <string>
@@ -210,6 +211,17 @@ auto WithStore(Action action) {
     return action(store);
 }
 
+// The same for the system calls: running out of memory in the store answers
+// onOutOfMemory instead of throwing into the caller.
+template <class Result, class Action>
+Result WithStoreOr(Result onOutOfMemory, Action action) {
+    try {
+        return WithStore(action);
+    } catch (const std::bad_alloc&) {
+        return onOutOfMemory;
+    }
+}
+
 }  // namespace
 
 void SetProfileInt(const char* section, const char* key, int value) {
@@ -243,7 +255,7 @@ UINT GetProfileIntA(LPCSTR section, LPCSTR key, INT defaultValue) {
     if (section == nullptr || key == nullptr) {
         return static_cast<UINT>(defaultValue);
     }
-    return WithStore([&](const SettingsStore& store) {
+    return WithStoreOr(static_cast<UINT>(defaultValue), [&](const SettingsStore& store) {
         return store.Profile(section, key).value_or(static_cast<UINT>(defaultValue));
     });
 }
@@ -253,7 +265,7 @@ LONG RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD /*options*/, REGSAM /*access*
         return ERROR_INVALID_PARAMETER;
     }
     *result = nullptr;
-    return WithStore([&](SettingsStore& store) {
+    return WithStoreOr(ERROR_NOT_ENOUGH_MEMORY, [&](SettingsStore& store) {
         std::optional<std::string> path = store.PathOf(root);
         if (!path) {
             return ERROR_INVALID_HANDLE;
@@ -277,7 +289,7 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type
     if (reserved != nullptr || (data != nullptr && dataSize == nullptr)) {
         return ERROR_INVALID_PARAMETER;
     }
-    return WithStore([&](const SettingsStore& store) {
+    return WithStoreOr(ERROR_NOT_ENOUGH_MEMORY, [&](const SettingsStore& store) {
         const std::optional<std::string> path = store.PathOf(key);
         if (!path) {
             return ERROR_INVALID_HANDLE;
@@ -311,7 +323,7 @@ LONG RegCloseKey(HKEY key) {
     if (key == HKEY_LOCAL_MACHINE) {
         return ERROR_SUCCESS;
     }
-    return WithStore([&](SettingsStore& store) {
+    return WithStoreOr(ERROR_NOT_ENOUGH_MEMORY, [&](SettingsStore& store) {
         return store.CloseHandle(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
     });
 }
