@@ -19,6 +19,11 @@ HRESULT LoadBMPFile(DecodedImage* image, const BYTE* data, UINT size);
 // A device-independent bitmap: the info header onwards.
 HRESULT LoadBMP(DecodedImage* image, const BYTE* data, UINT size);
 HRESULT LoadPNG(DecodedImage* image, const BYTE* data, UINT size);
+// Portable pixmaps ("P3", "P6"), float maps ("PF", "Pf") and Radiance RGBE
+// images: always decoded into an owned buffer, whatever image->decode says.
+HRESULT LoadPPM(DecodedImage* image, const BYTE* data, UINT size);
+HRESULT LoadPFM(DecodedImage* image, const BYTE* data, UINT size);
+HRESULT LoadHDR(DecodedImage* image, const BYTE* data, UINT size);
 
 struct ImageReaderEntry {
     ImageReader read;

@@ -9,11 +9,17 @@
 
 namespace {
 
+// One reader a line, in the order of tries.
+// clang-format off
 constexpr ImageReaderEntry kReaders[] = {
     {LoadBMPFile, D3DXIFF_BMP},
+    {LoadPPM, D3DXIFF_PPM},
     {LoadPNG, D3DXIFF_PNG},
+    {LoadPFM, D3DXIFF_PFM},
+    {LoadHDR, D3DXIFF_HDR},
     {LoadBMP, D3DXIFF_DIB},
 };
+// clang-format on
 
 // Switches the calling thread's numeric locale to "C" for the life of the
 // object, leaving the other categories and other threads alone. When the
