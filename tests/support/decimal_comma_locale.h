@@ -35,17 +35,24 @@ auto WithTestLocales(Load load) {
 #endif
 }
 
-// A new locale object of the decimal-comma locale, or null when it cannot
-// be loaded.
-inline locale_t NewDecimalCommaLocale() {
-    return WithTestLocales(
-        [] { return newlocale(LC_ALL_MASK, kDecimalCommaLocale, static_cast<locale_t>(nullptr)); });
-}
-
 // Sets every category of the process's locale to the decimal-comma locale;
 // false when it cannot be loaded.
 inline bool SetProcessDecimalCommaLocale() {
     return WithTestLocales([] { return setlocale(LC_ALL, kDecimalCommaLocale) != nullptr; });
+}
+
+// A new locale object of the decimal-comma locale, or null when it cannot
+// be loaded. It is copied from the process's locale while that is set to it
+// for a moment: newlocale keeps the list it makes of LOCPATH's folders
+// (glibc 2.36), setlocale frees it.
+inline locale_t NewDecimalCommaLocale() {
+    const std::string previous = setlocale(LC_ALL, nullptr);
+    if (!SetProcessDecimalCommaLocale()) {
+        return static_cast<locale_t>(nullptr);
+    }
+    const locale_t copy = duplocale(LC_GLOBAL_LOCALE);
+    setlocale(LC_ALL, previous.c_str());
+    return copy;
 }
 
 // Why a test that needs the locale cannot run.
