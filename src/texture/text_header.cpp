@@ -24,8 +24,9 @@ bool IsHexDigit(char c) {
     return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-// A number too large or too small for a float is read as a double and
-// rounded, which gives the infinity or the tiny value a float holds for it.
+// A number too large or too small for a float is read as a double: too large
+// it becomes infinity, too small the tiny value or zero a float holds for it.
+// Magnitudes only: the sign has been taken off.
 template <typename Number>
 const char* ParseMagnitude(const char* first, const char* last, std::chars_format format,
                            Number* value) {
@@ -37,7 +38,9 @@ const char* ParseMagnitude(const char* first, const char* last, std::chars_forma
         if constexpr (std::is_same_v<Number, float>) {
             double wide = 0.0;
             const char* end = ParseMagnitude(first, last, format, &wide);
-            *value = static_cast<float>(wide);
+            *value = wide > std::numeric_limits<float>::max()
+                         ? std::numeric_limits<float>::infinity()
+                         : static_cast<float>(wide);
             return end;
         } else {
             return nullptr;
