@@ -2,10 +2,11 @@
 //
 // Writes the seed corpus of a fuzz target into DIR: small BMP files and
 // device-independent bitmaps of every depth, header and compression the BMP
-// reader knows, PNG files of every colour type and depth, portable pixmaps,
-// float maps and Radiance files, and, with --pngsuite, every .png file of
-// that folder. --argument-byte puts a 0 byte in front of each file, for
-// targets whose first byte chooses arguments (0: the game's own).
+// reader knows, PNG files of every colour type and depth, DDS files with
+// level chains, a cube, a volume and a palette, portable pixmaps, float maps
+// and Radiance files, and, with --pngsuite, every .png file of that folder.
+// --argument-byte puts a 0 byte in front of each file, for targets whose
+// first byte chooses arguments (0: the game's own).
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -17,8 +18,10 @@
 #include <vector>
 
 #include "texture/bmp_writer.h"
+#include "texture/dds_writer.h"
 #include "texture/png_writer.h"
 #include "texture/text_image_writer.h"
+#include "vellorn/d3d9_format.h"
 
 namespace {
 
@@ -189,6 +192,35 @@ std::vector<TextSeed> TextSeeds() {
     };
 }
 
+// DDS files: a DXT1 chain, a DXT5 cube, an A8R8G8B8 volume, a P8 file with
+// its palette and a YUY2 file, each with the exact bytes its levels need.
+std::vector<Bytes> DdsFiles() {
+    DdsDescription dxt1 = FourCCDds(MAKEFOURCC('D', 'X', 'T', '1'), 8, 8, 4);
+    dxt1.pixels = PatternBytes(32 + 8 + 8 + 8);
+    DdsDescription cube = FourCCDds(MAKEFOURCC('D', 'X', 'T', '5'), 4, 4, 3);
+    cube.caps2 = 0x200 | kDdsAllCubeFaces;
+    cube.pixels = PatternBytes(6 * 3 * 16);
+    DdsDescription volume;
+    volume.headerFlags |= kDdsVolumeFlag;
+    volume.depth = 2;
+    volume.mipCount = 3;
+    volume.pixelFlags = 0x41;
+    volume.bitCount = 32;
+    volume.masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000};
+    volume.pixels = PatternBytes((16 * 2 + 4 + 1) * 4);
+    DdsDescription p8;
+    p8.width = 5;
+    p8.height = 3;
+    p8.mipCount = 2;
+    p8.pixelFlags = 0x20;
+    p8.bitCount = 8;
+    p8.palette = PatternBytes(1024, 1);
+    p8.pixels = PatternBytes(15 + 2);
+    DdsDescription yuy2 = FourCCDds(MAKEFOURCC('Y', 'U', 'Y', '2'), 6, 2, 1);
+    yuy2.pixels = PatternBytes(24);
+    return {BuildDds(dxt1), BuildDds(cube), BuildDds(volume), BuildDds(p8), BuildDds(yuy2)};
+}
+
 bool Write(const std::filesystem::path& path, const Bytes& bytes, bool argumentByte) {
     std::ofstream out(path, std::ios::binary);
     if (argumentByte) {
@@ -218,6 +250,9 @@ bool WriteSeeds(const std::filesystem::path& dir, bool argumentByte,
     for (const TextSeed& seed : TextSeeds()) {
         ok = ok && Write(dir / ("seed-" + std::to_string(n++) + "." + seed.extension), seed.bytes,
                          argumentByte);
+    }
+    for (const Bytes& dds : DdsFiles()) {
+        ok = ok && Write(dir / ("seed-" + std::to_string(n++) + ".dds"), dds, argumentByte);
     }
     if (pngSuite.empty()) {
         return ok;

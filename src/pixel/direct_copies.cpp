@@ -35,6 +35,13 @@ bool SamePalette(const PixelCodec& a, const PixelCodec& b) {
     return true;
 }
 
+// A box edge ends a whole block when it is a multiple of 4, or when it is the
+// edge of the whole surface: the last block of a surface whose size is not a
+// multiple of 4 (a 2 x 2 or 1 x 1 mip level) is stored whole.
+bool EndsOnBlockEdge(UINT edge, UINT extentEdge) {
+    return (edge & 3) == 0 || edge == extentEdge;
+}
+
 BYTE* Offset(void* data, std::size_t offset) {
     return static_cast<BYTE*>(data) + offset;
 }
@@ -55,11 +62,15 @@ HRESULT CopyBlocks(const SurfaceDesc& source, const SurfaceDesc& destination) {
         depth != Span(d.front, d.back)) {
         return E_FAIL;
     }
-    if (((s.left | s.top | s.right | s.bottom | d.left | d.top | d.right | d.bottom) & 3) != 0) {
+    if (((s.left | s.top | d.left | d.top) & 3) != 0 ||
+        !EndsOnBlockEdge(s.right, source.extent.right) ||
+        !EndsOnBlockEdge(s.bottom, source.extent.bottom) ||
+        !EndsOnBlockEdge(d.right, destination.extent.right) ||
+        !EndsOnBlockEdge(d.bottom, destination.extent.bottom)) {
         return E_FAIL;
     }
     const std::size_t blockBytes = BlockBytes(source.format);
-    const std::size_t rowBytes = std::size_t{width / 4} * blockBytes;
+    const std::size_t rowBytes = std::size_t{(width + 3) / 4} * blockBytes;
     const UINT blockRows = (height + 3) / 4;
     for (UINT z = 0; z < depth; ++z) {
         for (UINT row = 0; row < blockRows; ++row) {

@@ -9,8 +9,9 @@
 
 // Copies whole blocks of a block format ("DXT1" to "DXT5") from source's box
 // to destination's box: both boxes of one format and one size, with the four
-// edges of both at multiples of 4, no colour key on the source and equal gamma
-// flags. Works on the descriptions, without codecs.
+// edges of both at multiples of 4 (right and bottom may instead be the edge of
+// the whole surface, whose last block is stored whole), no colour key on the
+// source and equal gamma flags. Works on the descriptions, without codecs.
 HRESULT CopyBlocks(const SurfaceDesc& source, const SurfaceDesc& destination);
 
 // Copies the rows of a per-pixel format byte for byte: same format, no colour

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "pixel/block_codec.h"
 #include "pixel/packed_pair_codec.h"
 #include "pixel/per_pixel_codec.h"
 #include "pixel/pixel_tables.h"
@@ -113,6 +114,10 @@ void PixelCodec::FinishRead(ColorF* row) const {
             }
         }
     }
+    DecodeGamma(row);
+}
+
+void PixelCodec::DecodeGamma(ColorF* row) const {
     if (!gamma) {
         return;
     }
@@ -332,10 +337,7 @@ HRESULT CreateBoundCodec(const SurfaceDesc& desc, std::unique_ptr<PixelCodec>* c
         case D3DFMT_DXT2:
         case D3DFMT_DXT3:
         case D3DFMT_DXT4:
-        case D3DFMT_DXT5:
-            // The block-compressed formats have no codec: they are refused
-            // like every format outside the table.
-            return E_FAIL;
+        case D3DFMT_DXT5: return CreateBlockCodec(desc, codec);
         default: break;
     }
     const HRESULT hr = CreatePerPixelCodec(desc.format, codec);

@@ -97,6 +97,10 @@ class PixelCodec {
     // gamma decoding when the gamma flag is set.
     void FinishRead(ColorF* row) const;
 
+    // The gamma decoding of FinishRead alone, for codecs that compare the key
+    // their own way.
+    void DecodeGamma(ColorF* row) const;
+
     // Runs before a row is quantised: class conversion (when otherClass is
     // set) and gamma encoding (when the gamma flag is set) into the conversion
     // buffer. Returns the row to quantise: the conversion buffer, or row

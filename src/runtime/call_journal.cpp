@@ -21,7 +21,8 @@ void JournalCall(const char* object, const char* call, long count) noexcept {
     try {
         std::string entry = std::string(object) + "." + call;
         if (count >= 0) {
-            entry += " " + std::to_string(count);
+            entry += ' ';
+            entry += std::to_string(count);
         }
         installedJournal->push_back(std::move(entry));
     } catch (const std::bad_alloc&) {

@@ -50,6 +50,11 @@ struct DecodedImage {
 // before anything is allocated.
 inline constexpr std::uint64_t kMaxDecodedImageBytes = std::uint64_t{1} << 30;
 
+// The widest, tallest or deepest image the loader decodes. Run-length files
+// can promise very long rows in a few bytes, and the resampling filters keep
+// tables per source pixel; this keeps both within reason.
+inline constexpr UINT kMaxImageSide = 1000000;
+
 // Bytes of rows rows of rowPitch bytes in slices slices, or nothing when the
 // pitch does not fit a signed 32-bit value, an operand passes 32 bits or the
 // product passes kMaxDecodedImageBytes.

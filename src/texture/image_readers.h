@@ -24,6 +24,8 @@ HRESULT LoadPNG(DecodedImage* image, const BYTE* data, UINT size);
 HRESULT LoadPPM(DecodedImage* image, const BYTE* data, UINT size);
 HRESULT LoadPFM(DecodedImage* image, const BYTE* data, UINT size);
 HRESULT LoadHDR(DecodedImage* image, const BYTE* data, UINT size);
+// A DDS file: every face and mip level, pointing into the file's bytes.
+HRESULT LoadDDS(DecodedImage* image, const BYTE* data, UINT size);
 
 struct ImageReaderEntry {
     ImageReader read;

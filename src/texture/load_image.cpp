@@ -14,6 +14,7 @@ namespace {
 constexpr ImageReaderEntry kReaders[] = {
     {LoadBMPFile, D3DXIFF_BMP},
     {LoadPPM, D3DXIFF_PPM},
+    {LoadDDS, D3DXIFF_DDS},
     {LoadPNG, D3DXIFF_PNG},
     {LoadPFM, D3DXIFF_PFM},
     {LoadHDR, D3DXIFF_HDR},
@@ -92,6 +93,12 @@ HRESULT LoadImageFromMemory(DecodedImage* image, const void* data, UINT size, D3
     }
     if (!accepted) {
         DebugMessage(0, "Unsupported file format");
+        return D3DXERR_INVALIDDATA;
+    }
+    if (decode && (image->width > kMaxImageSide || image->height > kMaxImageSide ||
+                   image->depth > kMaxImageSide)) {
+        DebugMessage(0, "Image larger than %u pixels on a side", kMaxImageSide);
+        image->ReleaseContents();
         return D3DXERR_INVALIDDATA;
     }
     if (info != nullptr) {

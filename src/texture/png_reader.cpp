@@ -27,11 +27,10 @@ namespace {
 // The display the samples are corrected for when a file states its gamma.
 constexpr double kScreenGamma = 2.2;
 
-// The widest and tallest image libpng is let read. With at most eight bytes a
-// pixel a row always fits the record's signed 32-bit pitch, and the row table
-// stays small; the pixel buffer is checked separately.
-constexpr png_uint_32 kMaxSide = 1000000;
-static_assert(std::uint64_t{kMaxSide} * 8 <= INT_MAX, "a row's bytes fit the row pitch");
+// libpng is not let read past the loader's side limit. With at most eight
+// bytes a pixel a row always fits the record's signed 32-bit pitch, and the
+// row table stays small; the pixel buffer is checked separately.
+static_assert(std::uint64_t{kMaxImageSide} * 8 <= INT_MAX, "a row's bytes fit the row pitch");
 
 constexpr int kPaletteSize = 256;
 
@@ -181,7 +180,7 @@ HRESULT ReadPng(PngDecode* d) {
     png_infop info = d->info;
     DecodedImage* image = d->image;
 
-    png_set_user_limits(png, kMaxSide, kMaxSide);
+    png_set_user_limits(png, kMaxImageSide, kMaxImageSide);
     png_set_read_fn(png, &d->source, ReadFromMemory);
     png_read_info(png, info);
     png_uint_32 width = 0;

@@ -70,7 +70,10 @@ INSTANTIATE_TEST_SUITE_P(Codecs, CodecAllocation, ::testing::Values(
     AllocationCase{"Float", D3DFMT_A16B16G16R16F, 8, false, 0, 2},
     // The codec object, the decoded-row cache, the luma and chroma bytes and
     // the conversion buffer.
-    AllocationCase{"PackedPair", D3DFMT_YUY2, 2, false, 0xFFFFFFFF, 5}),
+    AllocationCase{"PackedPair", D3DFMT_YUY2, 2, false, 0xFFFFFFFF, 5},
+    // The codec object, the conversion buffer and the write grid; the read
+    // cache and the write buffers come on first use.
+    AllocationCase{"Block", D3DFMT_DXT5, 4, false, 0xFFFFFFFF, 3}),
     [](const ::testing::TestParamInfo<AllocationCase>& info) { return std::string(info.param.name); });
 // clang-format on
 
@@ -125,6 +128,38 @@ TEST(PaletteWriteAllocation, FailuresChangeNoIndex) {
         EXPECT_TRUE(allocationFaults.injected) << allowed;
         EXPECT_EQ(surface.bytes, expected.bytes) << allowed;
     }
+}
+
+// The block codec takes its read cache and write buffers on first use: when
+// they cannot be had, reading leaves the row as it was and writing leaves
+// the surface as it was.
+TEST(BlockCodecAllocation, FailuresLeaveRowAndSurfaceAlone) {
+    std::vector<BYTE> blocks = {0x00, 0xF8, 0x1F, 0x00, 0xE4, 0x1B, 0x00, 0xFF};
+    const std::vector<BYTE> original = blocks;
+    SurfaceDesc desc = {};
+    desc.data = blocks.data();
+    desc.format = D3DFMT_DXT1;
+    desc.rowPitch = 8;
+    desc.extent = PixelBox{0, 0, 4, 4, 0, 1};
+    desc.box = desc.extent;
+    std::unique_ptr<PixelCodec> codec = MakeCodec(desc);
+    ASSERT_NE(codec, nullptr);
+    const ColorF kUntouched = {0.25f, 0.5f, 0.75f, 0.125f};
+    std::vector<ColorF> row(4, kUntouched);
+    const std::vector<ColorF> green(4, ColorF{0, 1, 0, 1});
+    allocationFaults.injected = false;
+    allocationFaults.failEvery = true;
+    codec->ReadRow(0, 0, row.data());
+    for (UINT y = 0; y < 4; ++y) {
+        codec->WriteRow(y, 0, green.data());
+    }
+    codec.reset();
+    allocationFaults.failEvery = false;
+    EXPECT_TRUE(allocationFaults.injected);
+    for (const ColorF& c : row) {
+        EXPECT_TRUE(SameColor(c, kUntouched));
+    }
+    EXPECT_EQ(blocks, original);
 }
 
 }  // namespace

@@ -160,6 +160,49 @@ TEST_F(LoadImageTest, DescribesTheImageRead) {
     }
 }
 
+// A one-row run-length bitmap width pixels wide, a few kilobytes long.
+Bytes WideRleFile(UINT width) {
+    BmpDescription description;
+    description.width = static_cast<std::int32_t>(width);
+    description.height = 1;
+    description.bitsPerPixel = 8;
+    description.compression = 1;
+    description.coloursUsed = 1;
+    description.palette = {0x123456};
+    for (UINT left = width; left > 0;) {
+        const UINT run = left < 255 ? left : 255;
+        description.pixelBytes.push_back(static_cast<std::uint8_t>(run));
+        description.pixelBytes.push_back(0);
+        left -= run;
+    }
+    description.pixelBytes.insert(description.pixelBytes.end(), {0, 1});
+    return BuildBmpFile(description);
+}
+
+// Images wider than the side limit can be described but are not decoded,
+// whichever reader recognised them: a short run-length file would otherwise
+// grow into buffers and filter tables far beyond its own size.
+TEST_F(LoadImageTest, DecodesNoImageBeyondTheSideLimit) {
+    for (const UINT width : {kMaxImageSide, kMaxImageSide + 1}) {
+        const Bytes file = WideRleFile(width);
+        for (const bool decode : {false, true}) {
+            SCOPED_TRACE(testing::Message() << width << (decode ? " decoded" : " described"));
+            const bool refused = decode && width > kMaxImageSide;
+            lines_.clear();
+            DecodedImage image;
+            D3DXIMAGE_INFO info = {};
+            EXPECT_EQ(LoadImageFromMemory(&image, file.data(), static_cast<UINT>(file.size()),
+                                          &info, decode),
+                      refused ? D3DXERR_INVALIDDATA : S_OK);
+            EXPECT_EQ(info.Width, refused ? 0u : width);
+            EXPECT_EQ(image.pixels != nullptr, decode && !refused);
+            EXPECT_EQ(lines_, refused ? std::vector<std::string>{"D3DX: Image larger than 1000000 "
+                                                                 "pixels on a side\r\n"}
+                                      : std::vector<std::string>{});
+        }
+    }
+}
+
 // A PNG of 16-bit grey and alpha samples, which its reader delivers in the
 // private format "AL16".
 Bytes GreyAlpha16Png() {

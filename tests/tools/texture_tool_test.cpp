@@ -11,10 +11,12 @@
 #include <filesystem>
 #include <fstream>
 #include <ostream>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "texture/bmp_writer.h"
+#include "texture/dds_writer.h"
 #include "texture/png_writer.h"
 
 namespace {
@@ -212,6 +214,80 @@ TEST_F(TextureToolTest, AllLevelsWritesOneFilePerLevel) {
         EXPECT_EQ(png.height, (width + 1) / 2) << file;
     }
     EXPECT_FALSE(std::filesystem::exists(dir_ + "chain-3.png"));
+}
+
+// A cube map of 4 x 4 with 3 levels and a volume of 4 x 4 x 2 with 2
+// levels, A8R8G8B8, every face, level and slice in a colour of its own.
+std::uint32_t PartColour(std::uint32_t face, std::uint32_t level, std::uint32_t slice) {
+    return 0xFF000000 | (face * 40 + 10) << 16 | (level * 50 + 20) << 8 | (slice * 90 + 30);
+}
+
+std::vector<std::uint8_t> ColouredDds(bool cube) {
+    DdsDescription d;
+    d.pixelFlags = 0x41;
+    d.bitCount = 32;
+    d.masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000};
+    d.mipCount = cube ? 3 : 2;
+    d.caps2 = cube ? 0x200 | kDdsAllCubeFaces : 0;
+    d.headerFlags |= cube ? 0 : kDdsVolumeFlag;
+    d.depth = cube ? 0 : 2;
+    for (std::uint32_t face = 0; face < (cube ? 6u : 1u); ++face) {
+        for (std::uint32_t level = 0; level < d.mipCount; ++level) {
+            const std::uint32_t side = 4 >> level;
+            for (std::uint32_t slice = 0; slice < (cube ? 1u : 2u >> level); ++slice) {
+                const std::uint32_t c = PartColour(face, level, slice);
+                for (std::uint32_t i = 0; i < side * side; ++i) {
+                    d.pixels.insert(d.pixels.end(), {static_cast<std::uint8_t>(c),
+                                                     static_cast<std::uint8_t>(c >> 8),
+                                                     static_cast<std::uint8_t>(c >> 16), 0xFF});
+                }
+            }
+        }
+    }
+    return BuildDds(d);
+}
+
+TEST_F(TextureToolTest, DdsChainsInInfoAndEveryFaceAndSliceConverted) {
+    WriteFile(dir_ + "cube.dds", ColouredDds(true));
+    WriteFile(dir_ + "volume.dds", ColouredDds(false));
+    const ToolRun info = RunTool(InFolder(dir_, "info @cube.dds @volume.dds"));
+    EXPECT_EQ(info.status, 0) << info.output;
+    EXPECT_NE(info.output.find("  image:   DDS, 4 x 4, depth 1, 3 levels, D3DFMT_A8R8G8B8, cube "
+                               "map\n  chain:   6 faces of 4 x 4, 2 x 2, 1 x 1\n"),
+              std::string::npos)
+        << info.output;
+    EXPECT_NE(info.output.find("  image:   DDS, 4 x 4, depth 2, 2 levels, D3DFMT_A8R8G8B8, "
+                               "volume\n  chain:   4 x 4 x 2, 2 x 2 x 1\n"),
+              std::string::npos)
+        << info.output;
+
+    struct Part {
+        const char* file;
+        std::uint32_t face, level, slice;
+    };
+    const Part cubeParts[] = {{"cube.png", 0, 0, 0},
+                              {"cube-2.png", 0, 2, 0},
+                              {"cube-face1.png", 1, 0, 0},
+                              {"cube-face3-1.png", 3, 1, 0},
+                              {"cube-face5-2.png", 5, 2, 0}};
+    const Part volumeParts[] = {
+        {"volume.png", 0, 0, 0}, {"volume-slice1.png", 0, 0, 1}, {"volume-1.png", 0, 1, 0}};
+    for (const auto& [input, parts] : {std::pair{"cube", std::span<const Part>(cubeParts)},
+                                       std::pair{"volume", std::span<const Part>(volumeParts)}}) {
+        const ToolRun run = RunTool(InFolder(dir_, "convert @" + std::string(input) + ".dds @" +
+                                                       input + ".png --all-levels --levels 0"));
+        ASSERT_EQ(run.status, 0) << run.output;
+        for (const Part& part : parts) {
+            const PngPixels png = ReadPng(dir_ + part.file);
+            const std::uint32_t side = 4 >> part.level;
+            EXPECT_EQ(png.width, side) << part.file;
+            EXPECT_EQ(png.pixels,
+                      Pixels(side * side, PartColour(part.face, part.level, part.slice)))
+                << part.file;
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir_ + "cube-face6.png"));
+    EXPECT_FALSE(std::filesystem::exists(dir_ + "volume-1-slice1.png"));
 }
 
 struct BadInput {

@@ -3,6 +3,7 @@
 
 #include "commands.h"
 #include "convert_options.h"
+#include "file_faces.h"
 #include "names.h"
 #include "png_output.h"
 #include "runtime/headless_device.h"
@@ -92,6 +93,9 @@ int RunConvert(std::span<const std::string_view> arguments) {
                               LevelPath(options->output, level)))) {
             return 1;
         }
+    }
+    if (options->allLevels && FAILED(WriteOtherFacesAndSlices(device.Get(), *options))) {
+        return 1;
     }
     return 0;
 }

@@ -136,14 +136,21 @@ std::optional<ConvertOptions> ParseConvertOptions(std::span<const std::string_vi
     return options;
 }
 
-std::string LevelPath(const std::string& output, UINT level) {
-    if (level == 0) {
-        return output;
-    }
+std::string LevelPath(const std::string& output, UINT level, UINT face, UINT slice) {
     const std::size_t slash = output.find_last_of('/');
     const std::size_t dot = output.find_last_of('.');
     const std::size_t stemEnd =
         dot != std::string::npos && (slash == std::string::npos || dot > slash) ? dot
                                                                                 : output.size();
-    return output.substr(0, stemEnd) + "-" + std::to_string(level) + output.substr(stemEnd);
+    std::string path = output.substr(0, stemEnd);
+    if (face > 0) {
+        path += "-face" + std::to_string(face);
+    }
+    if (level > 0) {
+        path += "-" + std::to_string(level);
+    }
+    if (slice > 0) {
+        path += "-slice" + std::to_string(slice);
+    }
+    return path + output.substr(stemEnd);
 }

@@ -20,7 +20,8 @@ struct ConvertOptions {
     DWORD filter = D3DX_DEFAULT;
     DWORD mipFilter = D3DX_DEFAULT;
     D3DCOLOR colorKey = 0;
-    // Write every level, level n > 0 beside the output as NAME-n.png.
+    // Write every level, level n > 0 beside the output as NAME-n.png, and the
+    // cube faces and volume slices after the first as the file holds them.
     bool allLevels = false;
 };
 
@@ -30,6 +31,8 @@ struct ConvertOptions {
 std::optional<ConvertOptions> ParseConvertOptions(std::span<const std::string_view> arguments,
                                                   std::string* error);
 
-// Where level level of the output goes: the output itself for level 0, else
-// the output with "-level" before its extension.
-std::string LevelPath(const std::string& output, UINT level);
+// Where level level of the output goes: the output itself for level 0 of
+// face 0 and slice 0, else the output with "-faceF" (face F after the
+// first), "-L" (level L after the first) and "-sliceS" (volume slice S after
+// the first) before its extension.
+std::string LevelPath(const std::string& output, UINT level, UINT face = 0, UINT slice = 0);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -19,6 +20,30 @@ void PrintImage(const D3DXIMAGE_INFO& info) {
                 kind);
 }
 
+// The size of every level of a file with more than one level, face or
+// slice: "6 faces of 8 x 8, 4 x 4", "8 x 8 x 4, 4 x 4 x 2, 2 x 2 x 1".
+void PrintChain(const D3DXIMAGE_INFO& info) {
+    const bool cube = info.ResourceType == D3DRTYPE_CUBETEXTURE;
+    const bool volume = info.ResourceType == D3DRTYPE_VOLUMETEXTURE;
+    if (info.MipLevels <= 1 && !cube && !volume) {
+        return;
+    }
+    std::printf("  chain:   %s", cube ? "6 faces of " : "");
+    UINT width = info.Width;
+    UINT height = info.Height;
+    UINT depth = info.Depth;
+    for (UINT level = 0; level < info.MipLevels; ++level) {
+        std::printf(level == 0 ? "%u x %u" : ", %u x %u", width, height);
+        if (volume) {
+            std::printf(" x %u", depth);
+        }
+        width = std::max(width / 2, 1u);
+        height = std::max(height / 2, 1u);
+        depth = std::max(depth / 2, 1u);
+    }
+    std::printf("\n");
+}
+
 // The loader's default arguments: what D3DXCreateTextureFromFileA would pass.
 HRESULT Describe(IDirect3DDevice9* device, const std::string& file) {
     D3DXIMAGE_INFO info = {};
@@ -31,6 +56,7 @@ HRESULT Describe(IDirect3DDevice9* device, const std::string& file) {
     // file, even when the texture then fails.
     if (info.Width != 0) {
         PrintImage(info);
+        PrintChain(info);
     }
     if (FAILED(hr)) {
         return hr;

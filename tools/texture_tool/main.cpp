@@ -12,8 +12,10 @@ namespace {
 constexpr char kUsage[] = R"(usage:
   vellorn-texture info FILE...
       What the image readers find in each file (file format, size, depth,
-      levels, format) and the texture the loader makes from it with its
-      default arguments on the default device (size, levels, format).
+      levels, format; for a DDS file with several levels, cube faces or
+      volume slices the size of every level) and the texture the loader makes
+      from it with its default arguments on the default device (size, levels,
+      format).
   vellorn-texture convert FILE OUT.png [options]
       Loads FILE through the texture loader and writes level 0 of the texture
       as an 8-bit RGBA PNG.
@@ -28,7 +30,11 @@ convert options (the loader's defaults when left out):
                        triangle or box, each optionally with +dither
   --mip-filter NAME    filter for the levels made from them (same names)
   --color-key AARRGGBB colour made transparent black (hexadecimal ARGB)
-  --all-levels         write every level: OUT.png, OUT-1.png, OUT-2.png, ...
+  --all-levels         write every level: OUT.png, OUT-1.png, OUT-2.png, ...;
+                       of a DDS cube map also the other faces as the file
+                       holds them (OUT-face1.png, OUT-face1-1.png, ...), of a
+                       volume the other slices (OUT-slice1.png,
+                       OUT-1-slice1.png, ...)
 
 Exit status: 0 when every file was done, 1 when a file could not be loaded or
 written, 2 for bad arguments.
