@@ -3,12 +3,12 @@
 // Writes the seed corpus of a fuzz target into DIR: small BMP files and
 // device-independent bitmaps of every depth, header and compression the BMP
 // reader knows, PNG files of every colour type and depth, DDS files with
-// level chains, a cube, a volume and a palette, small JPEG files
-// (grey and colour, each sampling, baseline and progressive), Targa files of
-// every image type raw and run-length encoded, and, with
-// --pngsuite, every .png file of that folder. --argument-byte puts a 0 byte
-// in front of each file, for targets whose first byte chooses arguments (0:
-// the game's own).
+// level chains, a cube, a volume and a palette, small JPEG files (grey and
+// colour, each sampling, baseline and progressive), Targa files of every
+// image type raw and run-length encoded, portable pixmaps, float maps and
+// Radiance files, and, with --pngsuite, every .png file of that folder.
+// --argument-byte puts a 0 byte in front of each file, for targets whose
+// first byte chooses arguments (0: the game's own).
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -23,6 +23,7 @@
 #include "texture/dds_writer.h"
 #include "texture/jpeg_writer.h"
 #include "texture/png_writer.h"
+#include "texture/text_image_writer.h"
 #include "vellorn/d3d9_format.h"
 
 namespace {
@@ -169,6 +170,31 @@ std::vector<PngLayout> Pngs() {
     return pngs;
 }
 
+struct TextSeed {
+    const char* extension;
+    Bytes bytes;
+};
+
+// Pixmaps with byte and decimal samples, float maps in both byte orders and
+// Radiance files with every scanline encoding and a column-first layout.
+std::vector<TextSeed> TextSeeds() {
+    std::vector<RgbePixel> row;
+    for (int i = 0; i < 12; ++i) {
+        row.push_back({static_cast<std::uint8_t>(i < 8 ? 40 + i : 90), 20, 200, 130});
+    }
+    const Bytes oldRuns = OldRunLengthScanline(row);
+    const Bytes newRuns = NewRunLengthScanline(row);
+    return {
+        {"ppm", TextOf("P6\n# seed\n3 2\n255\n") + PatternRows(18, 1)[0]},
+        {"ppm", TextOf("P3 2 2 1023 0 1 2 3 4 5 6 7 8 1023 512 9")},
+        {"pfm", PfmFile(3, "2 2", "-1.0", {0, 0.25f, 0.5f, 1, 2, 4, 8, 16, 32, 64, 128, 256})},
+        {"pfm", PfmFile(1, "3 1", "1.0", {-1, 0.5f, 1e10f})},
+        {"hdr", HdrFile({"FORMAT=32-bit_rle_rgbe", "EXPOSURE=2"}, "-Y 2 +X 12",
+                        FlatScanline(row) + oldRuns)},
+        {"hdr", HdrFile({"FORMAT=32-bit_rle_xyze"}, "+X 2 -Y 12", newRuns + oldRuns)},
+    };
+}
+
 // DDS files: a DXT1 chain, a DXT5 cube, an A8R8G8B8 volume, a P8 file with
 // its palette and a YUY2 file, each with the exact bytes its levels need.
 std::vector<Bytes> DdsFiles() {
@@ -292,6 +318,10 @@ bool WriteSeeds(const std::filesystem::path& dir, bool argumentByte,
         const Bytes bytes = WritePng(png);
         ok = ok && !bytes.empty() &&
              Write(dir / ("seed-" + std::to_string(n++) + ".png"), bytes, argumentByte);
+    }
+    for (const TextSeed& seed : TextSeeds()) {
+        ok = ok && Write(dir / ("seed-" + std::to_string(n++) + "." + seed.extension), seed.bytes,
+                         argumentByte);
     }
     for (const Bytes& dds : DdsFiles()) {
         ok = ok && Write(dir / ("seed-" + std::to_string(n++) + ".dds"), dds, argumentByte);

@@ -20,6 +20,11 @@ HRESULT LoadBMPFile(DecodedImage* image, const BYTE* data, UINT size);
 HRESULT LoadBMP(DecodedImage* image, const BYTE* data, UINT size);
 HRESULT LoadJPG(DecodedImage* image, const BYTE* data, UINT size);
 HRESULT LoadPNG(DecodedImage* image, const BYTE* data, UINT size);
+// Portable pixmaps ("P3", "P6"), float maps ("PF", "Pf") and Radiance RGBE
+// images: always decoded into an owned buffer, whatever image->decode says.
+HRESULT LoadPPM(DecodedImage* image, const BYTE* data, UINT size);
+HRESULT LoadPFM(DecodedImage* image, const BYTE* data, UINT size);
+HRESULT LoadHDR(DecodedImage* image, const BYTE* data, UINT size);
 // A DDS file: every face and mip level, pointing into the file's bytes.
 HRESULT LoadDDS(DecodedImage* image, const BYTE* data, UINT size);
 HRESULT LoadTGA(DecodedImage* image, const BYTE* data, UINT size);

@@ -13,9 +13,12 @@ namespace {
 // clang-format off
 constexpr ImageReaderEntry kReaders[] = {
     {LoadBMPFile, D3DXIFF_BMP},
+    {LoadPPM, D3DXIFF_PPM},
     {LoadDDS, D3DXIFF_DDS},
     {LoadJPG, D3DXIFF_JPG},
     {LoadPNG, D3DXIFF_PNG},
+    {LoadPFM, D3DXIFF_PFM},
+    {LoadHDR, D3DXIFF_HDR},
     {LoadTGA, D3DXIFF_TGA},
     {LoadBMP, D3DXIFF_DIB},
 };

@@ -13,6 +13,7 @@
 
 #include "platform/diagnostics.h"
 #include "runtime/win32/debug_output.h"
+#include "support/decimal_comma_locale.h"
 #include "texture/bmp_writer.h"
 
 namespace {
@@ -258,16 +259,8 @@ TEST_F(LoadImageTest, ThreadLocaleUnchanged) {
 
 // A thread running a decimal-comma locale keeps it, and its decimal comma.
 TEST_F(LoadImageTest, DecimalCommaLocaleKept) {
-    locale_t comma = static_cast<locale_t>(nullptr);
-    for (const char* name : {"de_DE.UTF-8", "fr_FR.UTF-8", "de_DE.utf8", "fr_FR.utf8"}) {
-        comma = newlocale(LC_ALL_MASK, name, static_cast<locale_t>(nullptr));
-        if (comma != static_cast<locale_t>(nullptr)) {
-            break;
-        }
-    }
-    if (comma == static_cast<locale_t>(nullptr)) {
-        GTEST_SKIP() << "no decimal-comma locale is installed";
-    }
+    const locale_t comma = NewDecimalCommaLocale();
+    ASSERT_NE(comma, static_cast<locale_t>(nullptr)) << kNoDecimalCommaLocale;
     const locale_t previous = uselocale(comma);
     LoadEach();
     const locale_t after = uselocale(static_cast<locale_t>(nullptr));
