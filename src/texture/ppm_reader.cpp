@@ -1,6 +1,7 @@
 // The portable pixmap reader: "P3" files with decimal samples and "P6" files
 // with byte samples, both decoded to X8R8G8B8 with every sample scaled from
 // the file's maximum to 255.
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 
@@ -61,12 +62,16 @@ class TokenReader {
 constexpr std::uint32_t kMaxSampleRange = 65535;
 constexpr std::uint32_t kMaxByteSampleRange = 255;
 
-// One pixel scaled from 0..maximum to 0..255. Samples above the maximum are
-// not clamped; the sum is taken modulo 2^32 like the pixel it fills.
+// One pixel scaled from 0..maximum to 0..255. A sample above the maximum
+// counts as the maximum: unclamped it would pass 255 and spill into the
+// neighbouring channel.
 std::uint32_t Pixel(std::uint64_t red, std::uint64_t green, std::uint64_t blue,
                     std::uint64_t maximum) {
-    return static_cast<std::uint32_t>(0xFF000000u + (red * 255 / maximum) * 65536 +
-                                      (green * 255 / maximum) * 256 + blue * 255 / maximum);
+    const auto scaled = [maximum](std::uint64_t sample) {
+        return std::min(sample, maximum) * 255 / maximum;
+    };
+    return static_cast<std::uint32_t>(0xFF000000u + scaled(red) * 65536 + scaled(green) * 256 +
+                                      scaled(blue));
 }
 
 void StorePixel(DecodedImage* image, std::uint64_t index, std::uint32_t pixel) {

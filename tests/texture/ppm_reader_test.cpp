@@ -55,6 +55,13 @@ TEST(PpmReaderTest, ReadsAndRefuses) {
          2,
          1},
         {"P3 maximum 65535", TextOf("P3 1 1 65535 65535 32768 0"), {0xFFFF7F00}, 1, 1},
+        // Samples above the maximum count as the maximum and stay in their channel.
+        {"P6 samples above the maximum",
+         TextOf("P6 1 1 15\n") + Bytes{16, 255, 7},
+         {0xFFFFFF77},
+         1,
+         1},
+        {"P3 samples above the maximum", TextOf("P3 1 1 1 0 2 65535"), {0xFF00FFFF}, 1, 1},
         {"comment between width and height",
          TextOf("P3 2 # a comment 3\n1 255 1 2 3 4 5 6"),
          {0xFF010203, 0xFF040506},
