@@ -222,6 +222,8 @@ std::vector<Bytes> DdsFiles() {
     DdsDescription yuy2 = FourCCDds(MAKEFOURCC('Y', 'U', 'Y', '2'), 6, 2, 1);
     yuy2.pixels = PatternBytes(24);
     return {BuildDds(dxt1), BuildDds(cube), BuildDds(volume), BuildDds(p8), BuildDds(yuy2)};
+}
+
 std::vector<JpegLayout> Jpegs() {
     struct Shape {
         int components;
@@ -325,6 +327,7 @@ bool WriteSeeds(const std::filesystem::path& dir, bool argumentByte,
     }
     for (const Bytes& dds : DdsFiles()) {
         ok = ok && Write(dir / ("seed-" + std::to_string(n++) + ".dds"), dds, argumentByte);
+    }
     for (const JpegLayout& jpeg : Jpegs()) {
         const Bytes bytes = WriteJpeg(jpeg);
         ok = ok && !bytes.empty() &&
