@@ -14,14 +14,12 @@
 // rows of one kind for the ratio.
 #include <benchmark/benchmark.h>
 
-#include <stb/stb_image.h>
-#include <stb/stb_image_resize.h>
-
 #include <cstdint>
 #include <vector>
 
 #include "photo_picture.h"
 #include "runtime/headless_device.h"
+#include "stb_chain.h"
 #include "texture/decoded_image.h"
 #include "texture/jpeg_writer.h"
 #include "texture/load_image.h"
@@ -84,29 +82,11 @@ BENCHMARK(BM_Jpeg4000x3000ToA8R8G8B8TextureWithMipChain_Vellorn)->Unit(benchmark
 
 void BM_Jpeg4000x3000ToA8R8G8B8TextureWithMipChain_StbImageAndResize(benchmark::State& state) {
     const Bytes& file = PhotoJpeg();
+    std::vector<StbBytes> levels;
     for (auto _ : state) {
-        int width = 0;
-        int height = 0;
-        int channels = 0;
-        stbi_uc* decoded = stbi_load_from_memory(file.data(), static_cast<int>(file.size()), &width,
-                                                 &height, &channels, 4);
-        if (decoded == nullptr) {
+        if (!StbDecodeAndHalve(file, kTopSize, &levels)) {
             state.SkipWithError("stb cannot decode");
             return;
-        }
-        std::vector<Bytes> levels;
-        levels.emplace_back(std::size_t{kTopSize} * kTopSize * 4);
-        stbir_resize_uint8_generic(decoded, width, height, 0, levels.back().data(), kTopSize,
-                                   kTopSize, 0, 4, STBIR_ALPHA_CHANNEL_NONE, 0, STBIR_EDGE_CLAMP,
-                                   STBIR_FILTER_TRIANGLE, STBIR_COLORSPACE_LINEAR, nullptr);
-        stbi_image_free(decoded);
-        for (int size = kTopSize; size > 1; size /= 2) {
-            const Bytes& from = levels.back();
-            Bytes next(std::size_t(size / 2) * (size / 2) * 4);
-            stbir_resize_uint8_generic(from.data(), size, size, 0, next.data(), size / 2, size / 2,
-                                       0, 4, STBIR_ALPHA_CHANNEL_NONE, 0, STBIR_EDGE_CLAMP,
-                                       STBIR_FILTER_BOX, STBIR_COLORSPACE_LINEAR, nullptr);
-            levels.push_back(std::move(next));
         }
         benchmark::DoNotOptimize(levels.back().data());
     }
@@ -131,17 +111,10 @@ BENCHMARK(BM_Jpeg4000x3000Decode_Vellorn)->Unit(benchmark::kMillisecond);
 void BM_Jpeg4000x3000Decode_StbImage(benchmark::State& state) {
     const Bytes& file = PhotoJpeg();
     for (auto _ : state) {
-        int width = 0;
-        int height = 0;
-        int channels = 0;
-        stbi_uc* decoded = stbi_load_from_memory(file.data(), static_cast<int>(file.size()), &width,
-                                                 &height, &channels, 4);
-        if (decoded == nullptr) {
+        if (!StbDecode(file)) {
             state.SkipWithError("stb cannot decode");
             return;
         }
-        benchmark::DoNotOptimize(decoded);
-        stbi_image_free(decoded);
     }
 }
 BENCHMARK(BM_Jpeg4000x3000Decode_StbImage)->Unit(benchmark::kMillisecond);

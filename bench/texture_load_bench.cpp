@@ -19,15 +19,13 @@
 // file for the ratio.
 #include <benchmark/benchmark.h>
 
-#include <stb/stb_image.h>
-#include <stb/stb_image_resize.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
 #include "photo_picture.h"
 #include "runtime/headless_device.h"
+#include "stb_chain.h"
 #include "texture/bmp_writer.h"
 #include "texture/png_writer.h"
 #include "vellorn/com_ptr.h"
@@ -121,34 +119,16 @@ void LoadWithDefaults(benchmark::State& state, const Bytes& file) {
     state.counters["file_MB"] = static_cast<double>(file.size()) * 1e-6;
 }
 
-// stb_image's decode to RGBA and stb_image_resize's box halving, level by
-// level from the one above, into freshly allocated levels.
+// stb_image's decode and stb_image_resize's box chain from the decoded
+// picture.
 void DecodeAndHalve(benchmark::State& state, const Bytes& file) {
+    std::vector<StbBytes> levels;
     for (auto _ : state) {
-        int width = 0;
-        int height = 0;
-        int channels = 0;
-        stbi_uc* top = stbi_load_from_memory(file.data(), static_cast<int>(file.size()), &width,
-                                             &height, &channels, 4);
-        if (top == nullptr) {
+        if (!StbDecodeAndHalve(file, 0, &levels)) {
             state.SkipWithError("stb cannot decode");
             return;
         }
-        std::vector<Bytes> levels;
-        const unsigned char* from = top;
-        for (; width > 1 || height > 1; from = levels.back().data()) {
-            const int nextWidth = width > 1 ? width / 2 : 1;
-            const int nextHeight = height > 1 ? height / 2 : 1;
-            levels.emplace_back(static_cast<std::size_t>(nextWidth) * nextHeight * 4);
-            stbir_resize_uint8_generic(from, width, height, 0, levels.back().data(), nextWidth,
-                                       nextHeight, 0, 4, STBIR_ALPHA_CHANNEL_NONE, 0,
-                                       STBIR_EDGE_CLAMP, STBIR_FILTER_BOX, STBIR_COLORSPACE_LINEAR,
-                                       nullptr);
-            width = nextWidth;
-            height = nextHeight;
-        }
         benchmark::DoNotOptimize(levels.back().data());
-        stbi_image_free(top);
     }
 }
 
