@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <new>
+#include <utility>
 
 #include "support/failing_allocations.h"
 #include "texture/image_readers.h"
@@ -17,8 +18,10 @@
 namespace {
 
 // Fails each allocation of reader on file in turn until one run makes none
-// fail, and returns the number of allocations it made.
-long FailEachAllocation(ImageReader reader, const std::vector<std::uint8_t>& file) {
+// fail, and returns the number of allocations it made; the record of that
+// run goes to *succeeded when given.
+long FailEachAllocation(ImageReader reader, const std::vector<std::uint8_t>& file,
+                        DecodedImage* succeeded = nullptr) {
     long failed = 0;
     for (;; ++failed) {
         DecodedImage image;
@@ -29,6 +32,9 @@ long FailEachAllocation(ImageReader reader, const std::vector<std::uint8_t>& fil
         allocationFaults.allowed = -1;
         if (!allocationFaults.injected) {
             EXPECT_EQ(result, S_OK);
+            if (succeeded != nullptr) {
+                *succeeded = std::move(image);
+            }
             return failed;
         }
         EXPECT_EQ(result, E_OUTOFMEMORY) << "allocation " << failed;
@@ -68,23 +74,11 @@ TEST(PngAllocation, EachFailedAllocationIsOutOfMemory) {
     const std::vector<std::uint8_t> file = WritePng(layout);
     ASSERT_FALSE(file.empty());
 
-    long failed = 0;
-    for (;; ++failed) {
-        DecodedImage image;
-        image.decode = true;
-        allocationFaults.injected = false;
-        allocationFaults.allowed = failed;
-        const HRESULT result = LoadPNG(&image, file.data(), static_cast<UINT>(file.size()));
-        allocationFaults.allowed = -1;
-        if (!allocationFaults.injected) {
-            EXPECT_EQ(result, S_OK);
-            EXPECT_EQ(image.pixels[5], 1);
-            EXPECT_EQ(image.palette[1].peGreen, 5);
-            break;
-        }
-        EXPECT_EQ(result, E_OUTOFMEMORY) << "allocation " << failed;
-    }
-    EXPECT_EQ(failed, 3) << "pixels, row table, palette";
+    DecodedImage image;
+    EXPECT_EQ(FailEachAllocation(LoadPNG, file, &image), 3) << "pixels, row table, palette";
+    ASSERT_NE(image.pixels, nullptr);
+    EXPECT_EQ(image.pixels[5], 1);
+    EXPECT_EQ(image.palette[1].peGreen, 5);
 }
 
 struct ReaderFile {
