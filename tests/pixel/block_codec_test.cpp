@@ -195,11 +195,19 @@ void WriteImage(BlockSurface& surface, const std::function<ColorF(UINT, UINT)>& 
     WriteImage(surface, PixelBox{0, 0, surface.width, surface.height, 0, 1}, image, options);
 }
 
-void ExpectNear(const ColorF& actual, const ColorF& expected, float tolerance) {
-    EXPECT_NEAR(actual.r, expected.r, tolerance);
-    EXPECT_NEAR(actual.g, expected.g, tolerance);
-    EXPECT_NEAR(actual.b, expected.b, tolerance);
-    EXPECT_NEAR(actual.a, expected.a, tolerance);
+// Whether every channel of actual lies within tolerance of expected's.
+testing::AssertionResult Near(const ColorF& actual, const ColorF& expected, float tolerance) {
+    const float differences[] = {actual.r - expected.r, actual.g - expected.g,
+                                 actual.b - expected.b, actual.a - expected.a};
+    for (const float difference : differences) {
+        if (!(std::fabs(difference) <= tolerance)) {
+            return testing::AssertionFailure()
+                   << "(" << actual.r << ", " << actual.g << ", " << actual.b << ", " << actual.a
+                   << ") is not within " << tolerance << " of (" << expected.r << ", " << expected.g
+                   << ", " << expected.b << ", " << expected.a << ")";
+        }
+    }
+    return testing::AssertionSuccess();
 }
 
 constexpr D3DFORMAT kBlockFormats[] = {D3DFMT_DXT1, D3DFMT_DXT2, D3DFMT_DXT3, D3DFMT_DXT4,
@@ -237,7 +245,7 @@ TEST(BlockCodec, SolidAndTwoColourBlocksOnTheGridSurviveExactly) {
                 for (UINT y = 0; y < 8; ++y) {
                     codec->ReadRow(y, 0, row.data());
                     for (UINT x = 0; x < 8; ++x) {
-                        ExpectNear(row[x], image(x, y), 1e-6f);
+                        EXPECT_TRUE(Near(row[x], image(x, y), 1e-6f));
                     }
                 }
             }
@@ -298,7 +306,8 @@ TEST(BlockCodec, BoxInsideBlocksKeepsTheTexelsAroundIt) {
         for (UINT x = 0; x < 16; ++x) {
             SCOPED_TRACE(testing::Message() << x << ", " << y);
             const bool inside = x >= 5 && x < 11 && y >= 5 && y < 11;
-            ExpectNear(surface.Texel(x, y), inside ? Grid565(kInside) : blockColour(x, y), 1e-6f);
+            EXPECT_TRUE(
+                Near(surface.Texel(x, y), inside ? Grid565(kInside) : blockColour(x, y), 1e-6f));
         }
     }
 }
@@ -350,7 +359,7 @@ TEST(BlockCodec, PartlyWrittenBlockRowsAreCompletedFromTheSurfaceWhenTheCodecGoe
         for (UINT y = 0; y < 8; ++y) {
             for (UINT x = 0; x < 8; ++x) {
                 SCOPED_TRACE(testing::Message() << x << ", " << y);
-                ExpectNear(surface.Texel(x, y), Grid565(y < 6 ? 0xF800 : 0x001F), 1e-6f);
+                EXPECT_TRUE(Near(surface.Texel(x, y), Grid565(y < 6 ? 0xF800 : 0x001F), 1e-6f));
             }
         }
     }
@@ -382,7 +391,7 @@ TEST(BlockCodec, SlicesAreWrittenAndReadEachInTheirOwnBlocks) {
     std::vector<ColorF> row(4);
     for (UINT z = 0; z < 2; ++z) {
         codec->ReadRow(3, z, row.data());
-        ExpectNear(row[3], Grid565(kWords[z]), 0.0f);
+        EXPECT_TRUE(Near(row[3], Grid565(kWords[z]), 0.0f));
     }
 }
 
@@ -407,7 +416,7 @@ TEST(BlockCodec, ReadsTheBoxFromTheCachedBlockRowWithTheKeyQuantised) {
     for (UINT y = 0; y < 5; ++y) {
         codec->ReadRow(y, 0, row.data());
         for (UINT x = 0; x < 5; ++x) {
-            ExpectNear(row[x], x < 2 ? ColorF{0, 0, 0, 0} : Grid565(0x001F), 0.0f);
+            EXPECT_TRUE(Near(row[x], x < 2 ? ColorF{0, 0, 0, 0} : Grid565(0x001F), 0.0f));
         }
     }
 }
